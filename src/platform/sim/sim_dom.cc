@@ -1,0 +1,954 @@
+#include "platform/sim/sim_dom.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "base/platform_error.h"
+#include "base/text.h"
+#include "monitor/ie_monitor.h"
+#include "platform/sim/sim_browser.h"
+#include "platform/sim/sim_event_loop.h"
+
+namespace qm::sim {
+
+namespace {
+
+const PlatformError kGone("The object invoked has disconnected from its clients.", -2147417848);
+
+std::string ToUpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+std::string Trim(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
+
+std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view item = text.substr(start, end - start);
+        if (const std::size_t colon = item.find(':'); colon != std::string_view::npos) {
+            std::string name = ToLowerAscii(Trim(item.substr(0, colon)));
+            std::string value = Trim(item.substr(colon + 1));
+            if (!name.empty()) {
+                std::erase_if(out, [&](const auto& d) { return d.first == name; });
+                out.emplace_back(std::move(name), std::move(value));
+            }
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+const char* StyleName(StyleProperty property) {
+    switch (property) {
+        case StyleProperty::Position:
+            return "position";
+        case StyleProperty::Visibility:
+            return "visibility";
+        case StyleProperty::Display:
+            return "display";
+    }
+    return "";
+}
+
+bool IsVoidTag(const std::string& tag) {
+    static const char* const kVoid[] = {"AREA",  "BASE", "BR",   "COL",   "EMBED",  "HR",    "IMG",
+                                        "INPUT", "LINK", "META", "PARAM", "SOURCE", "TRACK", "WBR"};
+    return std::any_of(std::begin(kVoid), std::end(kVoid), [&](const char* v) { return tag == v; });
+}
+
+std::string EscapeText(const std::string& text, bool attribute) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += attribute ? "&quot;" : "\"";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// A compound selector part: a tag, an #id, .classes; matched without regard to the case of the tag.
+struct SelectorPart {
+    std::string tag;  // upper case, "" for any
+    std::string id;
+    std::vector<std::string> classes;
+};
+
+SelectorPart ParseCompound(const std::string& token) {
+    SelectorPart part;
+    char kind = 't';
+    std::string current;
+    auto commit = [&] {
+        if (kind == 't') {
+            part.tag = current == "*" ? "" : ToUpperAscii(current);
+        } else if (kind == '#') {
+            part.id = current;
+        } else if (!current.empty()) {
+            part.classes.push_back(current);
+        }
+        current.clear();
+    };
+    for (char c : token) {
+        if (c == '#' || c == '.') {
+            commit();
+            kind = c;
+        } else {
+            current += c;
+        }
+    }
+    commit();
+    return part;
+}
+
+std::vector<SelectorPart> ParseSelector(const std::string& selector) {
+    std::vector<SelectorPart> parts;
+    std::string token;
+    for (char c : selector + " ") {
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            if (!token.empty()) {
+                parts.push_back(ParseCompound(token));
+                token.clear();
+            }
+        } else {
+            token += c;
+        }
+    }
+    return parts;
+}
+
+int Specificity(const std::vector<SelectorPart>& parts) {
+    int result = 0;
+    for (const auto& part : parts) {
+        result += (part.id.empty() ? 0 : 100) + 10 * static_cast<int>(part.classes.size()) +
+                  (part.tag.empty() ? 0 : 1);
+    }
+    return result;
+}
+
+bool MatchesPart(const SimElement& element, const SelectorPart& part) {
+    if (!part.tag.empty() && element.Tag() != part.tag) {
+        return false;
+    }
+    if (!part.id.empty() && VariantToText(element.Attribute("id")) != part.id) {
+        return false;
+    }
+    if (!part.classes.empty()) {
+        const std::string classes = " " + VariantToText(element.Attribute("class")) + " ";
+        for (const auto& c : part.classes) {
+            if (!Contains(classes, " " + c + " ")) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool Matches(const SimElement& element, const std::vector<SelectorPart>& parts) {
+    if (parts.empty() || !MatchesPart(element, parts.back())) {
+        return false;
+    }
+    // Descendant combinators, matched greedily from the nearest ancestor up.
+    std::shared_ptr<SimElement> ancestor = element.Parent();
+    for (std::size_t i = parts.size() - 1; i-- > 0;) {
+        while (ancestor && !MatchesPart(*ancestor, parts[i])) {
+            ancestor = ancestor->Parent();
+        }
+        if (!ancestor) {
+            return false;
+        }
+        ancestor = ancestor->Parent();
+    }
+    return true;
+}
+
+void BuildChildren(const std::shared_ptr<SimDocument>& document,
+                   const GumboVector& nodes,
+                   std::vector<SimElement::Child>& out);
+
+std::shared_ptr<SimElement> BuildElement(const std::shared_ptr<SimDocument>& document,
+                                         const GumboNode* node) {
+    const GumboElement& source = node->v.element;
+    std::string tag;
+    if (source.tag == GUMBO_TAG_UNKNOWN) {
+        GumboStringPiece original = source.original_tag;
+        gumbo_tag_from_original_text(&original);
+        tag.assign(original.data, original.length);
+    } else {
+        tag = gumbo_normalized_tagname(source.tag);
+    }
+    auto element = std::make_shared<SimElement>(document, ToUpperAscii(tag));
+    for (unsigned i = 0; i < source.attributes.length; ++i) {
+        const auto* attribute = static_cast<const GumboAttribute*>(source.attributes.data[i]);
+        element->SetAttributeRaw(ToLowerAscii(attribute->name), Variant(std::string(attribute->value)));
+    }
+    BuildChildren(document, source.children, element->children);
+    return element;
+}
+
+void BuildChildren(const std::shared_ptr<SimDocument>& document,
+                   const GumboVector& nodes,
+                   std::vector<SimElement::Child>& out) {
+    for (unsigned i = 0; i < nodes.length; ++i) {
+        const auto* node = static_cast<const GumboNode*>(nodes.data[i]);
+        switch (node->type) {
+            case GUMBO_NODE_ELEMENT:
+            case GUMBO_NODE_TEMPLATE: {
+                out.push_back({BuildElement(document, node), {}});
+                break;
+            }
+            case GUMBO_NODE_TEXT:
+            case GUMBO_NODE_WHITESPACE:
+            case GUMBO_NODE_CDATA:
+                out.push_back({nullptr, node->v.text.text});
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// SimElement
+
+SimElement::SimElement(std::weak_ptr<SimDocument> document, std::string tagUpper)
+    : document_(std::move(document)), tag_(std::move(tagUpper)) {}
+
+SimElement::~SimElement() = default;
+
+std::shared_ptr<SimDocument> SimElement::OwnerDocument() const {
+    return document_.lock();
+}
+
+void SimElement::CheckCall() const {
+    const auto document = OwnerDocument();
+    if (!document) {
+        throw kGone;
+    }
+    document->CheckCall();
+}
+
+bool SimElement::Attached() const {
+    const auto document = OwnerDocument();
+    if (!document) {
+        return false;
+    }
+    const SimElement* node = this;
+    while (const auto parent = node->Parent()) {
+        node = parent.get();
+    }
+    return node == document->root_.get();
+}
+
+Variant SimElement::Attribute(const std::string& name) const {
+    const std::string key = ToLowerAscii(name);
+    for (const auto& [n, v] : attributes_) {
+        if (n == key) {
+            return v;
+        }
+    }
+    return {};
+}
+
+void SimElement::SetAttributeRaw(const std::string& name, const Variant& value) {
+    const std::string key = ToLowerAscii(name);
+    auto it =
+        std::find_if(attributes_.begin(), attributes_.end(), [&](const auto& a) { return a.first == key; });
+    if (value.IsNull()) {
+        if (it != attributes_.end()) {
+            attributes_.erase(it);
+        }
+    } else if (it != attributes_.end()) {
+        it->second = value;
+    } else {
+        attributes_.emplace_back(key, value);
+    }
+    if (key == "style") {
+        ParseStyleAttribute(value.IsNull() ? std::string() : VariantToText(value));
+    }
+}
+
+void SimElement::ParseStyleAttribute(const std::string& text) {
+    style_ = ParseDeclarations(text);
+}
+
+void SimElement::WriteStyleAttribute() {
+    std::string text;
+    for (const auto& [name, value] : style_) {
+        if (!text.empty()) {
+            text += "; ";
+        }
+        text += name + ": " + value;
+    }
+    auto it = std::find_if(attributes_.begin(), attributes_.end(),
+                           [](const auto& a) { return a.first == "style"; });
+    if (it != attributes_.end()) {
+        it->second = Variant(text);
+    } else {
+        attributes_.emplace_back("style", Variant(text));
+    }
+}
+
+std::string SimElement::InlineStyle(const std::string& property) const {
+    for (const auto& [name, value] : style_) {
+        if (name == property) {
+            return value;
+        }
+    }
+    return {};
+}
+
+Variant SimElement::GetAttribute(const std::string& name) {
+    CheckCall();
+    return Attribute(name);
+}
+
+void SimElement::SetAttribute(const std::string& name, const Variant& value) {
+    CheckCall();
+    SetAttributeRaw(name, value);
+}
+
+std::string SimElement::GetStyle(StyleProperty property) {
+    CheckCall();
+    return InlineStyle(StyleName(property));
+}
+
+void SimElement::SetStyle(StyleProperty property, const std::string& value) {
+    CheckCall();
+    const std::string name = StyleName(property);
+    std::erase_if(style_, [&](const auto& d) { return d.first == name; });
+    if (!value.empty()) {
+        style_.emplace_back(name, value);
+    }
+    WriteStyleAttribute();
+}
+
+std::string SimElement::InnerText() const {
+    std::string text;
+    for (const auto& child : children) {
+        if (!child.element) {
+            text += child.text;
+        } else if (child.element->tag_ != "SCRIPT" && child.element->tag_ != "STYLE") {
+            text += child.element->InnerText();
+        }
+    }
+    return text;
+}
+
+std::string SimElement::InnerText() {
+    CheckCall();
+    return static_cast<const SimElement*>(this)->InnerText();
+}
+
+std::shared_ptr<Element> SimElement::ParentElement() {
+    CheckCall();
+    return parent_.lock();
+}
+
+std::string SimElement::TagName() {
+    CheckCall();
+    return tag_;
+}
+
+void SimElement::CollectElements(std::vector<std::shared_ptr<SimElement>>& out) const {
+    for (const auto& child : children) {
+        if (child.element) {
+            out.push_back(child.element);
+            child.element->CollectElements(out);
+        }
+    }
+}
+
+std::shared_ptr<ElementCollection> SimElement::All() {
+    CheckCall();
+    std::vector<std::shared_ptr<SimElement>> elements;
+    CollectElements(elements);
+    return std::make_shared<SimCollection>(OwnerDocument()->liveness_, std::move(elements));
+}
+
+void SimElement::SetOuterHTML(const std::string& html) {
+    CheckCall();
+    const auto parent = Parent();
+    if (!parent) {
+        throw PlatformError("Invalid target element for this operation.", -2146827688);
+    }
+    auto replacement = OwnerDocument()->ParseFragment(html);
+    auto& siblings = parent->children;
+    const auto it = std::find_if(siblings.begin(), siblings.end(),
+                                 [this](const Child& c) { return c.element.get() == this; });
+    if (it == siblings.end()) {
+        throw PlatformError("Invalid target element for this operation.", -2146827688);
+    }
+    for (auto& child : replacement) {
+        if (child.element) {
+            child.element->parent_ = parent;
+        }
+    }
+    const auto self = shared_from_this();  // keep this element alive while it leaves the tree
+    const auto position = siblings.erase(it);
+    siblings.insert(position, replacement.begin(), replacement.end());
+    parent_.reset();
+    OwnerDocument()->AttachFrames([&] {
+        std::vector<std::shared_ptr<SimElement>> added;
+        for (const auto& child : replacement) {
+            if (child.element) {
+                added.push_back(child.element);
+                child.element->CollectElements(added);
+            }
+        }
+        return added;
+    }());
+}
+
+std::string SimElement::ComponentFromPoint(std::int32_t x, std::int32_t y) {
+    CheckCall();
+    const auto& window = OwnerDocument()->window_;
+    if (x < 0 || y < 0 || x >= window->ClientWidth() || y >= window->ClientHeight()) {
+        return "outside";
+    }
+    if (x >= window->ClientWidth() - window->ScrollBarWidth()) {
+        return "scrollbarVThumb";
+    }
+    return "";
+}
+
+Variant SimElement::Width() {
+    CheckCall();
+    const Variant value = Attribute("width");
+    if (tag_ == "IMG") {
+        try {
+            return Variant(VariantToInt32(value));
+        } catch (const PlatformError&) {
+            return Variant(0);
+        }
+    }
+    return value.IsNull() ? Variant("") : value;
+}
+
+Variant SimElement::Height() {
+    CheckCall();
+    const Variant value = Attribute("height");
+    if (tag_ == "IMG") {
+        try {
+            return Variant(VariantToInt32(value));
+        } catch (const PlatformError&) {
+            return Variant(0);
+        }
+    }
+    return value.IsNull() ? Variant("") : value;
+}
+
+std::shared_ptr<PageWindow> SimElement::ContentWindow() {
+    CheckCall();
+    return frameDocument_ ? frameDocument_->window_ : nullptr;
+}
+
+std::string SimElement::CascadedValue(const std::string& property) const {
+    if (std::string inlineValue = InlineStyle(property); !inlineValue.empty()) {
+        return ToLowerAscii(inlineValue);
+    }
+    const auto document = OwnerDocument();
+    if (!document) {
+        return {};
+    }
+    std::string best;
+    int bestSpecificity = -1;
+    for (const auto& sheet : document->sheets_) {
+        for (const auto& rule : sheet->Rules()) {
+            std::string value;
+            for (const auto& [name, v] : rule.declarations) {
+                if (name == property) {
+                    value = v;
+                }
+            }
+            if (value.empty()) {
+                continue;
+            }
+            const auto parts = ParseSelector(rule.selector);
+            const int specificity = Specificity(parts);
+            if (specificity >= bestSpecificity && Matches(*this, parts)) {
+                best = ToLowerAscii(value);
+                bestSpecificity = specificity;
+            }
+        }
+    }
+    return best;
+}
+
+bool SimElement::IsVisible() const {
+    for (const SimElement* node = this; node; node = node->Parent().get()) {
+        if (node->CascadedValue("display") == "none") {
+            return false;
+        }
+    }
+    for (const SimElement* node = this; node; node = node->Parent().get()) {
+        const std::string visibility = node->CascadedValue("visibility");
+        if (!visibility.empty() && visibility != "inherit") {
+            return visibility != "hidden";
+        }
+    }
+    return true;
+}
+
+std::string SimElement::OuterHTML() const {
+    std::string html = "<" + ToLowerAscii(tag_);
+    for (const auto& [name, value] : attributes_) {
+        html += " " + name + "=\"" + EscapeText(VariantToText(value), true) + "\"";
+    }
+    html += ">";
+    if (IsVoidTag(tag_)) {
+        return html;
+    }
+    for (const auto& child : children) {
+        if (child.element) {
+            html += child.element->OuterHTML();
+        } else {
+            html += (tag_ == "SCRIPT" || tag_ == "STYLE") ? child.text : EscapeText(child.text, false);
+        }
+    }
+    return html + "</" + ToLowerAscii(tag_) + ">";
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// SimCollection
+
+SimCollection::SimCollection(std::shared_ptr<Liveness> liveness,
+                             std::vector<std::shared_ptr<SimElement>> elements)
+    : liveness_(std::move(liveness)), elements_(std::move(elements)) {}
+
+std::int32_t SimCollection::Length() {
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+    return static_cast<std::int32_t>(elements_.size());
+}
+
+std::shared_ptr<Element> SimCollection::Item(std::int32_t index) {
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= elements_.size()) {
+        return nullptr;
+    }
+    return elements_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<ElementCollection> SimCollection::Tags(const std::string& name) {
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+    const std::string tag = ToUpperAscii(name);
+    std::vector<std::shared_ptr<SimElement>> matching;
+    for (const auto& element : elements_) {
+        if (element->Tag() == tag) {
+            matching.push_back(element);
+        }
+    }
+    return std::make_shared<SimCollection>(liveness_, std::move(matching));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// SimStyleSheet
+
+SimStyleSheet::SimStyleSheet(std::shared_ptr<Liveness> liveness, std::shared_ptr<SimElement> owner)
+    : liveness_(std::move(liveness)), owner_(std::move(owner)) {}
+
+std::shared_ptr<Element> SimStyleSheet::OwningElement() {
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+    return owner_;
+}
+
+void SimStyleSheet::AddRule(const std::string& selector, const std::string& style, std::int32_t index) {
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+    SimRule rule{Trim(selector), ParseDeclarations(style)};
+    if (index < 0 || static_cast<std::size_t>(index) >= rules_.size()) {
+        rules_.push_back(std::move(rule));
+    } else {
+        rules_.insert(rules_.begin() + index, std::move(rule));
+    }
+}
+
+void SimStyleSheet::ParseRules(const std::string& css) {
+    std::string text = css;
+    for (std::size_t open = text.find("/*"); open != std::string::npos; open = text.find("/*")) {
+        const std::size_t close = text.find("*/", open + 2);
+        text.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t open = text.find('{', start);
+        if (open == std::string::npos) {
+            break;
+        }
+        const std::size_t close = text.find('}', open);
+        const std::string selectors = text.substr(start, open - start);
+        const std::string body =
+            text.substr(open + 1, (close == std::string::npos ? text.size() : close) - open - 1);
+        std::size_t from = 0;
+        while (from <= selectors.size()) {
+            std::size_t comma = selectors.find(',', from);
+            if (comma == std::string::npos) {
+                comma = selectors.size();
+            }
+            if (std::string selector = Trim(selectors.substr(from, comma - from)); !selector.empty()) {
+                rules_.push_back({selector, ParseDeclarations(body)});
+            }
+            from = comma + 1;
+        }
+        if (close == std::string::npos) {
+            break;
+        }
+        start = close + 1;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// SimWindow
+
+SimWindow::SimWindow(SimBrowserWorld& world, std::shared_ptr<Liveness> liveness)
+    : world_(world), liveness_(std::move(liveness)) {}
+
+void SimWindow::CheckCall() const {
+    world_.NoteCall();
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+}
+
+std::shared_ptr<PageDocument> SimWindow::Document() {
+    CheckCall();
+    if (foreign_) {
+        throw PlatformError("Access is denied.", 70);
+    }
+    return document_.lock();
+}
+
+std::int32_t SimWindow::ScreenLeft() {
+    CheckCall();
+    return left_;
+}
+
+std::int32_t SimWindow::ScreenTop() {
+    CheckCall();
+    return top_;
+}
+
+void SimWindow::SetTimeout(const std::string& code, std::int32_t milliseconds) {
+    CheckCall();
+    std::weak_ptr<SimDocument> document = document_;
+    world_.Loop().Post(
+        [document, code] {
+            if (const auto d = document.lock()) {
+                d->RunScript(code);
+            }
+        },
+        milliseconds);
+}
+
+std::unique_ptr<EventConnection> SimWindow::Connect(std::weak_ptr<PageWindowEvents> sink) {
+    CheckCall();
+    return sinks_.Add(std::move(sink));
+}
+
+void SimWindow::SetClientArea(std::int32_t screenLeft,
+                              std::int32_t screenTop,
+                              std::int32_t width,
+                              std::int32_t height,
+                              std::int32_t scrollBarWidth) {
+    left_ = screenLeft;
+    top_ = screenTop;
+    width_ = width;
+    height_ = height;
+    scrollBarWidth_ = scrollBarWidth;
+}
+
+void SimWindow::FireBeforeUnload() {
+    sinks_.Fire([](PageWindowEvents& sink) { sink.Window_onbeforeunload(); });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// SimDocument
+
+SimDocument::SimDocument(SimBrowserWorld& world, std::shared_ptr<Liveness> liveness, std::string url)
+    : world_(world), liveness_(std::move(liveness)), url_(std::move(url)) {
+    window_ = std::make_shared<SimWindow>(world_, liveness_);
+}
+
+SimDocument::~SimDocument() = default;
+
+std::shared_ptr<SimDocument> SimDocument::Create(SimBrowserWorld& world,
+                                                 std::shared_ptr<Liveness> liveness,
+                                                 const std::string& url,
+                                                 const std::string& html) {
+    auto document = std::make_shared<SimDocument>(world, std::move(liveness), url);
+    document->window_->document_ = document;
+
+    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
+    document->root_ = BuildElement(document, output->root);
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+
+    // Parent links, then style sheets and frames, in document order.
+    std::vector<std::shared_ptr<SimElement>> all{document->root_};
+    document->root_->CollectElements(all);
+    std::function<void(const std::shared_ptr<SimElement>&)> link = [&](const std::shared_ptr<SimElement>& e) {
+        for (auto& child : e->children) {
+            if (child.element) {
+                child.element->parent_ = e;
+                link(child.element);
+            }
+        }
+    };
+    link(document->root_);
+    for (const auto& element : all) {
+        if (element->Tag() == "STYLE") {
+            document->CollectSheet(element);
+        }
+    }
+    document->AttachFrames(all);
+    document->window_->SetClientArea(0, 100, 1000, 700);
+    return document;
+}
+
+void SimDocument::CollectSheet(const std::shared_ptr<SimElement>& styleElement) {
+    auto sheet = std::make_shared<SimStyleSheet>(liveness_, styleElement);
+    sheet->ParseRules(styleElement->InnerText());
+    sheets_.push_back(std::move(sheet));
+}
+
+void SimDocument::AttachFrames(const std::vector<std::shared_ptr<SimElement>>& elements) {
+    for (const auto& element : elements) {
+        if ((element->Tag() != "IFRAME" && element->Tag() != "FRAME") || element->FrameDocument()) {
+            continue;
+        }
+        const std::string src = VariantToText(element->Attribute("src"));
+        const std::string frameUrl = src.empty() ? "about:blank" : world_.Resolve(url_, src);
+        auto frame = Create(world_, liveness_, frameUrl, world_.PageHtml(frameUrl));
+        const bool sameSite = frameUrl.rfind("about:", 0) == 0 || SiteOf(frameUrl) == SiteOf(url_);
+        frame->window_->SetForeign(!sameSite);
+        frame->window_->SetClientArea(0, 0, 0, 0, 0);
+        element->SetFrameDocument(std::move(frame));
+    }
+}
+
+std::vector<SimElement::Child> SimDocument::ParseFragment(const std::string& html) {
+    GumboOptions options = kGumboDefaultOptions;
+    options.fragment_context = GUMBO_TAG_DIV;
+    options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+    GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
+    std::vector<SimElement::Child> children;
+    BuildChildren(shared_from_this(), output->root->v.element.children, children);
+    gumbo_destroy_output(&options, output);
+    std::function<void(const std::shared_ptr<SimElement>&)> link = [&](const std::shared_ptr<SimElement>& e) {
+        for (auto& child : e->children) {
+            if (child.element) {
+                child.element->parent_ = e;
+                link(child.element);
+            }
+        }
+    };
+    for (const auto& child : children) {
+        if (child.element) {
+            link(child.element);
+        }
+    }
+    return children;
+}
+
+void SimDocument::CheckCall() const {
+    world_.NoteCall();
+    if (!liveness_->alive) {
+        throw kGone;
+    }
+}
+
+std::shared_ptr<ElementCollection> SimDocument::All() {
+    CheckCall();
+    return std::make_shared<SimCollection>(liveness_, AllElements());
+}
+
+std::vector<std::shared_ptr<SimElement>> SimDocument::AllElements() const {
+    std::vector<std::shared_ptr<SimElement>> elements{root_};
+    root_->CollectElements(elements);
+    return elements;
+}
+
+std::shared_ptr<SimElement> SimDocument::BodyElement() const {
+    for (const auto& child : root_->children) {
+        if (child.element && (child.element->Tag() == "BODY" || child.element->Tag() == "FRAMESET")) {
+            return child.element->Tag() == "BODY" ? child.element : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<Element> SimDocument::Body() {
+    CheckCall();
+    return hasBody_ ? BodyElement() : nullptr;
+}
+
+std::shared_ptr<PageWindow> SimDocument::ParentWindow() {
+    CheckCall();
+    return window_;
+}
+
+std::shared_ptr<Element> SimDocument::DocumentElement() {
+    CheckCall();
+    return root_;
+}
+
+std::vector<std::shared_ptr<SimDocument>> SimDocument::FrameDocuments() const {
+    std::vector<std::shared_ptr<SimDocument>> frames;
+    for (const auto& element : AllElements()) {
+        if (element->FrameDocument()) {
+            frames.push_back(element->FrameDocument());
+        }
+    }
+    return frames;
+}
+
+std::int32_t SimDocument::FramesLength() {
+    CheckCall();
+    return static_cast<std::int32_t>(FrameDocuments().size());
+}
+
+std::shared_ptr<PageWindow> SimDocument::FramesItem(std::int32_t index) {
+    CheckCall();
+    const auto frames = FrameDocuments();
+    if (index < 0 || static_cast<std::size_t>(index) >= frames.size()) {
+        throw PlatformError("Invalid argument.", 5);
+    }
+    return frames[static_cast<std::size_t>(index)]->window_;
+}
+
+std::int32_t SimDocument::StyleSheetsLength() {
+    CheckCall();
+    return static_cast<std::int32_t>(sheets_.size());
+}
+
+std::shared_ptr<StyleSheet> SimDocument::StyleSheetsItem(std::int32_t index) {
+    CheckCall();
+    if (index < 0 || static_cast<std::size_t>(index) >= sheets_.size()) {
+        throw PlatformError("Invalid argument.", 5);
+    }
+    return sheets_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<StyleSheet> SimDocument::CreateStyleSheet(const std::string& /*href*/, std::int32_t index) {
+    CheckCall();
+    // The new sheet's style element goes into the head, as the browser puts it.
+    std::shared_ptr<SimElement> head;
+    for (const auto& child : root_->children) {
+        if (child.element && child.element->Tag() == "HEAD") {
+            head = child.element;
+        }
+    }
+    const std::shared_ptr<SimElement> parent = head ? head : root_;
+    auto styleElement = std::make_shared<SimElement>(weak_from_this(), "STYLE");
+    styleElement->parent_ = parent;
+    parent->children.push_back({styleElement, {}});
+    auto sheet = std::make_shared<SimStyleSheet>(liveness_, styleElement);
+    if (index < 0 || static_cast<std::size_t>(index) >= sheets_.size()) {
+        sheets_.push_back(sheet);
+    } else {
+        sheets_.insert(sheets_.begin() + index, sheet);
+    }
+    return sheet;
+}
+
+std::unique_ptr<EventConnection> SimDocument::Connect(std::weak_ptr<PageDocumentEvents> sink) {
+    CheckCall();
+    return sinks_.Add(std::move(sink));
+}
+
+std::shared_ptr<SimElement> SimDocument::ElementById(const std::string& id) const {
+    for (const auto& element : AllElements()) {
+        if (VariantToText(element->Attribute("id")) == id) {
+            return element;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::shared_ptr<SimElement>> SimDocument::ElementsByTag(const std::string& tag) const {
+    std::vector<std::shared_ptr<SimElement>> matching;
+    const std::string upper = ToUpperAscii(tag);
+    for (const auto& element : AllElements()) {
+        if (element->Tag() == upper) {
+            matching.push_back(element);
+        }
+    }
+    return matching;
+}
+
+std::string SimDocument::Markup() const {
+    return root_->OuterHTML();
+}
+
+void SimDocument::FireActivate() {
+    sinks_.Fire([](PageDocumentEvents& sink) { sink.Document_onactivate(); });
+}
+
+void SimDocument::FirePropertyChange() {
+    sinks_.Fire([](PageDocumentEvents& sink) { sink.Document_onpropertychange(); });
+}
+
+void SimDocument::RunScript(const std::string& code) {
+    if (!liveness_->alive) {
+        return;
+    }
+    scriptsRun_.push_back(code);
+    if (code == kInputMarkerScript) {
+        root_->SetAttributeRaw("ut", Variant(true));
+        FirePropertyChange();  // the title assigned to itself
+        return;
+    }
+    world_.RunScript(*this, code);
+}
+
+std::string SiteOf(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos) {
+        return {};
+    }
+    const std::size_t hostEnd = url.find_first_of("/?#", scheme + 3);
+    return ToLowerAscii(url.substr(0, hostEnd));
+}
+
+}  // namespace qm::sim
