@@ -26,6 +26,20 @@ class Form : public std::enable_shared_from_this<Form> {
     void Load();
     void Unload();
 
+    // The window's place and size on the screen, in twips, as single-precision values.
+    float Left() const { return left_; }
+    float Top() const { return top_; }
+    float Width() const { return width_; }
+    float Height() const { return height_; }
+    virtual void Move(float left, float top) {
+        left_ = left;
+        top_ = top;
+    }
+    virtual void Resize(float width, float height) {
+        width_ = width;
+        height_ = height;
+    }
+
   protected:
     EventLoop& Loop() const { return loop_; }
 
@@ -52,6 +66,10 @@ class Form : public std::enable_shared_from_this<Form> {
     std::vector<Timer*> timers_;
     bool loaded_ = false;
     bool unloaded_ = false;
+    float left_ = 0;
+    float top_ = 0;
+    float width_ = 0;
+    float height_ = 0;
 };
 
 }  // namespace qm

@@ -800,6 +800,9 @@ void SimDocument::CheckCall() const {
 
 std::shared_ptr<ElementCollection> SimDocument::All() {
     CheckCall();
+    if (loading_) {
+        return std::make_shared<SimCollection>(liveness_, std::vector<std::shared_ptr<SimElement>>{});
+    }
     return std::make_shared<SimCollection>(liveness_, AllElements());
 }
 
@@ -820,7 +823,7 @@ std::shared_ptr<SimElement> SimDocument::BodyElement() const {
 
 std::shared_ptr<Element> SimDocument::Body() {
     CheckCall();
-    return hasBody_ ? BodyElement() : nullptr;
+    return hasBody_ && !loading_ ? BodyElement() : nullptr;
 }
 
 std::shared_ptr<PageWindow> SimDocument::ParentWindow() {

@@ -219,8 +219,10 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     // The documents of the first-level frames, in document order.
     std::vector<std::shared_ptr<SimDocument>> FrameDocuments() const;
     const std::vector<std::shared_ptr<SimStyleSheet>>& Sheets() const { return sheets_; }
-    // While false, Body() answers null, as for a page still loading.
+    // While false, Body() answers null, as for a page whose body has not been parsed yet.
     void SetHasBody(bool hasBody) { hasBody_ = hasBody; }
+    // While loading, the page has no elements at all: All() is empty and Body() null.
+    void SetLoading(bool loading) { loading_ = loading; }
     void FireActivate();
     void FirePropertyChange();
     // Runs page script: the input marker does what it does in a browser; other code goes to the world's
@@ -249,6 +251,7 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     std::shared_ptr<SimElement> root_;
     std::vector<std::shared_ptr<SimStyleSheet>> sheets_;
     bool hasBody_ = true;
+    bool loading_ = false;
     std::vector<std::string> scriptsRun_;
     SinkList<PageDocumentEvents> sinks_;
 };

@@ -1,0 +1,92 @@
+#include "platform/sim/sim_dom.h"
+
+#include <gtest/gtest.h>
+
+#include "base/platform_error.h"
+#include "platform/sim/sim_platform.h"
+
+namespace qm::sim {
+namespace {
+
+class SimDomTest : public ::testing::Test {
+protected:
+    std::shared_ptr<SimDocument> Page(const std::string& html, const std::string& url = "http://news.example/") {
+        return SimDocument::Create(sim.world, liveness, url, html);
+    }
+
+    SimPlatform sim;
+    std::shared_ptr<Liveness> liveness = std::make_shared<Liveness>();
+};
+
+TEST_F(SimDomTest, OuterHtmlReplacesTheElementInItsParent) {
+    auto page = Page("<body><p id=a>x</p><a id=l href='/go'><img src=b.gif width=468 height=60></a><p>y</p></body>");
+    auto link = page->ElementById("l");
+    link->SetOuterHTML("<a style=\"color:grey\" href=\"/go\">Ad</a>");
+    EXPECT_FALSE(link->Attached());
+    EXPECT_EQ(page->BodyElement()->OuterHTML(),
+              "<body><p id=\"a\">x</p><a style=\"color:grey\" href=\"/go\">Ad</a><p>y</p></body>");
+    EXPECT_THROW(page->Root()->SetOuterHTML("<p></p>"), PlatformError) << "the root has no parent";
+}
+
+TEST_F(SimDomTest, InlineStyleBeatsSheetRulesAndHiddenAncestorsHideDescendants) {
+    auto page = Page(
+        "<head><style>a img { visibility: hidden } .off { display: none }</style></head>"
+        "<body><a href=x><img id=i1><img id=i2 style='visibility:visible'></a>"
+        "<div class=off><img id=i3 style='visibility:visible'></div><img id=i4></body>");
+    EXPECT_FALSE(page->ElementById("i1")->IsVisible());
+    EXPECT_TRUE(page->ElementById("i2")->IsVisible());
+    EXPECT_FALSE(page->ElementById("i3")->IsVisible());
+    EXPECT_TRUE(page->ElementById("i4")->IsVisible());
+
+    // A sheet put first loses ties to the page's own later sheet.
+    auto sheet = page->CreateStyleSheet("", 0);
+    sheet->AddRule("IMG", "visibility:hidden;", 0);
+    EXPECT_FALSE(page->ElementById("i4")->IsVisible());
+    EXPECT_EQ(page->Sheets().front().get(), sheet.get());
+    EXPECT_EQ(page->Sheets().front()->Owner()->Parent()->Tag(), "HEAD");
+}
+
+TEST_F(SimDomTest, DimensionsComeFromTheMarkupAsABrowserReportsThem) {
+    auto page = Page("<body><img id=i width=468 height='60'><img id=n><iframe id=f width='100%' height=90></iframe></body>");
+    EXPECT_EQ(page->ElementById("i")->Width(), Variant(468));
+    EXPECT_EQ(page->ElementById("n")->Height(), Variant(0));
+    EXPECT_EQ(page->ElementById("f")->Width(), Variant("100%"));
+    EXPECT_EQ(page->ElementById("f")->Height(), Variant("90"));
+}
+
+TEST_F(SimDomTest, FramesOfAnotherSiteRefuseTheirDocument) {
+    sim.world.AddFixturePage("http://news.example/weather.html", "weather.html");
+    auto page = Page(
+        "<body><iframe src='/weather.html'></iframe><iframe src='http://ads.example/b.html'></iframe>"
+        "<iframe></iframe></body>");
+    ASSERT_EQ(page->FramesLength(), 3);
+    EXPECT_NE(page->FramesItem(0)->Document(), nullptr);
+    EXPECT_THROW(page->FramesItem(1)->Document(), PlatformError);
+    EXPECT_NE(page->FramesItem(2)->Document(), nullptr) << "about:blank belongs to its parent's site";
+    // The weather page's own frame is not a first-level frame of the top page.
+    EXPECT_EQ(page->FrameDocuments()[0]->FramesLength(), 1);
+}
+
+TEST_F(SimDomTest, EveryCallFailsOnceTheBrowserHasGone) {
+    auto page = Page("<body><p>x</p></body>");
+    auto all = page->All();
+    liveness->alive = false;
+    EXPECT_THROW(page->All(), PlatformError);
+    EXPECT_THROW(all->Length(), PlatformError);
+    EXPECT_THROW(page->Root()->GetAttribute("id"), PlatformError);
+    EXPECT_THROW(page->Window()->ScreenLeft(), PlatformError);
+}
+
+TEST_F(SimDomTest, ComponentFromPointSeparatesContentScrollBarAndOutside) {
+    auto page = Page("<body><p>x</p></body>");
+    page->Window()->SetClientArea(0, 0, 800, 600, 16);
+    auto body = page->BodyElement();
+    EXPECT_EQ(body->ComponentFromPoint(10, 10), "");
+    EXPECT_EQ(body->ComponentFromPoint(783, 10), "");
+    EXPECT_NE(body->ComponentFromPoint(784, 10), "");
+    EXPECT_EQ(body->ComponentFromPoint(-1, 10), "outside");
+    EXPECT_EQ(body->ComponentFromPoint(10, 600), "outside");
+}
+
+}  // namespace
+}  // namespace qm::sim

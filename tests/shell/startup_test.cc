@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "sim_scenario.h"
+
+namespace qm {
+namespace {
+
+using testing::SimScenario;
+
+class StartupTest : public ::testing::Test, protected SimScenario {};
+
+TEST_F(StartupTest, SecondCopyEndsSilentlyAndTouchesNothing) {
+    sim.process.SetPrevInstance(true);
+    sim.world.OpenBrowser("http://news.example/");
+    app.Main();
+    EXPECT_FALSE(app.Running());
+    EXPECT_TRUE(sim.process.Mutexes().empty());
+    EXPECT_EQ(sim.process.CommonControlsCalls(), 0);
+    EXPECT_FALSE(app.HasHub());
+    EXPECT_TRUE(sim.desktop.MessageBoxes().empty());
+    EXPECT_EQ(sim.loop.RunningTimerCount(), 0);
+}
+
+TEST_F(StartupTest, StartUpMarksTheRunAndStartsWatching) {
+    auto browser = sim.world.OpenBrowser("http://news.example/");
+    app.Main();
+    EXPECT_TRUE(app.Running());
+    EXPECT_EQ(sim.process.Mutexes(), std::vector<std::string>{"Tarnwick Quillmere"});
+    EXPECT_EQ(sim.process.CommonControlsCalls(), 1);
+    EXPECT_EQ(sim.process.CommonControlsSize(), 8u);
+    EXPECT_EQ(sim.process.CommonControlsFlags(), 0x200u);
+    EXPECT_EQ(app.AppTitle(), "Varrow Quillmere 4.13");
+    EXPECT_EQ(MonitorCount(), 1u);
+    EXPECT_TRUE(sim.desktop.MessageBoxes().empty());
+}
+
+TEST_F(StartupTest, QuitEndsTheProcessAndNothingFiresAgain) {
+    auto browser = sim.world.OpenBrowser("http://news.example/");
+    app.Main();
+    app.QuitProgram();
+    EXPECT_FALSE(app.Running());
+    EXPECT_TRUE(sim.process.Ended());
+    EXPECT_TRUE(browser->Alive()) << "browsers stay open, unwatched";
+    const auto before = sim.loop.Elapsed();
+    sim.loop.Advance(10000);
+    EXPECT_EQ(sim.loop.Elapsed(), before + 10000);
+    EXPECT_EQ(MonitorCount(), 0u);
+}
+
+}  // namespace
+}  // namespace qm
