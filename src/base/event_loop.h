@@ -40,6 +40,10 @@ class EventLoop {
     // Delivers the events that are pending now (timer ticks that are due, browser and page events, window
     // input) and returns. Any handler of the program may run inside this call.
     virtual void DoEvents() = 0;
+
+    // Blocks the thread for `ms` milliseconds (Sleep): nothing is delivered meanwhile, and a timer that
+    // fell due during the wait ticks once afterwards, not once for every period it missed.
+    virtual void Sleep(int ms) = 0;
 };
 
 }  // namespace qm

@@ -5,12 +5,15 @@
 
 #include "base/object_ref.h"
 #include "base/platform_error.h"
+#include "monitor/ie_close_delay.h"
 #include "shell/win_system.h"
+#include "ui/settings.h"
 #include "watch/browser_factory.h"
 #include "watch/com_object.h"
 #include "watch/element_collection.h"
 #include "watch/ie_top_watcher.h"
 #include "watch/page_element.h"
+#include "watch/temp_explorer.h"
 
 namespace qm {
 
@@ -20,7 +23,7 @@ constexpr int kQuitPollMs = 1000;
 constexpr std::int32_t kUnloadNavigationWindowMs = 500;
 }  // namespace
 
-IEMonitor::IEMonitor(WinSystem& app) : Form(app.GetPlatform().loop), app_(app) {
+IEMonitor::IEMonitor(WinSystem& app) : Form(app.GetPlatform().loop), app_(app), adRemover_(app) {
     timerShow = NewTimer(&IEMonitor::timerShow_Timer);
     timerShow->SetInterval(kOneShotMs);
     timerUserTrigger = NewTimer(&IEMonitor::timerUserTrigger_Timer);
@@ -94,7 +97,7 @@ void IEMonitor::InjectInputMarker() {
         if (!markerPending_) {
             return;
         }
-        if (Deref(Deref(Document).All()).Length() == 0) {
+        if (Require(Deref(Document).All())->Length() == 0) {
             return;  // the marker stays owed until the page has elements
         }
         Deref(Window).SetTimeout(kInputMarkerScript, 1);
@@ -111,10 +114,70 @@ void IEMonitor::IE_DownloadBegin() {
     downloadBeginTick_ = Now();
 }
 
-void IEMonitor::IE_NewWindow2(std::shared_ptr<HiddenBrowser>& /*ppDisp*/, bool& /*cancel*/) {
-    // FIXME: the popup decision arrives with the hidden browser; until then every new window opens as the
-    // browser wants, which is what the decision itself falls back to when it cannot decide.
+bool IEMonitor::HasFreshUserInput() const {
+    // Before the first input there is nothing to spend, whatever the tick counter reads.
+    return userInputSeen_ && TickAfter(userInputTick_, consumedTick_);
 }
+
+bool IEMonitor::IsWithinUserAction() {
+    // Once the marker injected after the last input has come back, and a moment has passed, the page has
+    // finished the work that input started.
+    const bool finished =
+        markerSeen_ && TickDiff(Now(), markerSeenTick_) > 0 && TickAfter(markerSeenTick_, userInputTick_);
+    return !finished;
+}
+
+std::shared_ptr<TempExplorer> IEMonitor::NewTempExplorer() {
+    auto explorer = std::make_shared<TempExplorer>(app_);
+    explorer->Load();
+    app_.KeepWhileLoaded(explorer);
+    return explorer;
+}
+
+void IEMonitor::IE_NewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& /*cancel*/) {
+    std::shared_ptr<TempExplorer> explorer;
+    try {
+        IETopWatcher& hub = app_.Hub();
+        if (hub.IsAllFeaturesDisabled()) {
+            return;  // Ctrl held: the window opens and nothing is recorded
+        }
+        // All three are asked, in this order, whatever the first answers: the pointer and key state
+        // belong to this moment.
+        const bool fresh = HasFreshUserInput();
+        const bool within = IsWithinUserAction();
+        const bool effective = hub.IsInputEffective(Document);
+        Settings& settings = app_.AppSettings();
+
+        if (fresh && within && effective) {
+            if (settings.WindowFixed()) {
+                explorer = NewTempExplorer();
+                explorer->Parent = std::weak_ptr<IEMonitor>(Self());
+                ppDisp = explorer->Browser;
+            }
+            consumedTick_ = Now();  // one input, one window
+            return;
+        }
+
+        if (!settings.RecogEnable()) {
+            return;
+        }
+        explorer = NewTempExplorer();
+        ppDisp = explorer->Browser;
+        if (settings.PopupNotify()) {
+            auto delay = std::make_shared<IECloseDelay>(app_);
+            delay->Load();
+            explorer->Parent = std::weak_ptr<IECloseDelay>(delay);
+            delay->Execute();
+        }
+    } catch (const PlatformError&) {
+        // A decision that cannot be made lets the window open as the browser wants.
+        ppDisp.reset();
+        if (explorer) {
+            explorer->Unload();
+        }
+    }
+}
+
 
 void IEMonitor::IE_OnQuit() {
     Quited = true;
@@ -132,7 +195,7 @@ void IEMonitor::IE_StatusTextChange(const std::string& /*text*/) {
         }
         InjectInputMarker();
 
-        const std::int32_t allLength = Deref(Deref(Deref(IE).Document()).All()).Length();
+        const std::int32_t allLength = Require(Require(Deref(IE).Document())->All())->Length();
 
         if (IE->LocationURL() != lastURL_) {
             consumedTick_ = Now();
@@ -155,11 +218,11 @@ void IEMonitor::IE_StatusTextChange(const std::string& /*text*/) {
         if (allLength != lastAllLength_) {
             timerShow->SetEnabled(true);
             // A page's own unload warning runs at unload instead of before it.
-            Element& body = Deref(Deref(Document).Body());
-            const Variant handler = body.GetAttribute("onbeforeunload");
+            const std::shared_ptr<Element> body = Require(Deref(Document).Body());
+            const Variant handler = body->GetAttribute("onbeforeunload");
             if (!handler.IsNull()) {
-                body.SetAttribute("onbeforeunload", Variant());
-                body.SetAttribute("onunload", handler);
+                body->SetAttribute("onbeforeunload", Variant());
+                body->SetAttribute("onunload", handler);
             }
         }
         lastAllLength_ = allLength;
@@ -177,10 +240,11 @@ void IEMonitor::Document_onactivate() {
 
 void IEMonitor::Document_onpropertychange() {
     try {
-        Element& root = Deref(Deref(Document).DocumentElement());
-        if (VariantIsTrue(root.GetAttribute("ut"))) {
+        const std::shared_ptr<Element> root = Require(Deref(Document).DocumentElement());
+        if (VariantIsTrue(root->GetAttribute("ut"))) {
             markerSeenTick_ = Now();
-            root.SetAttribute("ut", Variant(false));
+            markerSeen_ = true;
+            root->SetAttribute("ut", Variant(false));
         }
     } catch (const PlatformError&) {
         // A document without a root element, or one that has gone: nothing to see.
@@ -201,16 +265,18 @@ void IEMonitor::Window_onbeforeunload() {
 
 void IEMonitor::UiProbe_UserInput(std::int32_t& tickCount) {
     userInputTick_ = tickCount;
+    userInputSeen_ = true;
     markerPending_ = true;
     timerUserTrigger->SetEnabled(true);
 }
 
-void IEMonitor::InstallHidingStyleSheet(const std::shared_ptr<PageDocument>& /*Doc*/) {
-    // FIXME: the hiding style sheet arrives with ad removal; until then pages keep their ads.
+void IEMonitor::InstallHidingStyleSheet(const std::shared_ptr<PageDocument>& Doc) {
+    adRemover_.InstallHidingStyleSheet(Doc);
 }
 
-void IEMonitor::RemoveAds(const std::shared_ptr<PageDocument>& /*Doc*/) {
-    // FIXME: the ad pass arrives with ad removal; until then pages keep their ads.
+void IEMonitor::RemoveAds(const std::shared_ptr<PageDocument>& Doc) {
+    // The pass yields after every element; once this monitor has ended there is no page left to clean.
+    adRemover_.RemoveAds(Doc, [this] { return Loaded(); });
 }
 
 void IEMonitor::timerShow_Timer() {

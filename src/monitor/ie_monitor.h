@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/tick.h"
+#include "monitor/ad_remover.h"
 #include "ui/form.h"
 #include "watch/browser.h"
 #include "watch/page_document.h"
@@ -13,6 +14,7 @@
 
 namespace qm {
 
+class TempExplorer;
 class WinSystem;
 
 // The script the monitor runs in a page after user input. It sets the root element's attribute `ut` and
@@ -74,6 +76,11 @@ class IEMonitor final : public Form,
     bool AdPassScheduled() const { return timerShow->Enabled(); }
     const std::shared_ptr<PageDocument>& CurrentDocument() const { return Document; }
 
+    // There was user input that no window has been granted for yet.
+    bool HasFreshUserInput() const;
+    // The page is still working on the last input: the marker injected after it has not come back.
+    bool IsWithinUserAction();
+
   protected:
     void Form_Load() override;
     void Form_Unload() override;
@@ -82,6 +89,7 @@ class IEMonitor final : public Form,
     Tick Now() const;
     std::shared_ptr<IEMonitor> Self();
 
+    std::shared_ptr<TempExplorer> NewTempExplorer();
     void BindDocument();
     void InjectInputMarker();
     void InstallHidingStyleSheet(const std::shared_ptr<PageDocument>& Doc);
@@ -92,6 +100,7 @@ class IEMonitor final : public Form,
     void timerCheckIEQuit_Timer();
 
     WinSystem& app_;
+    AdRemover adRemover_;
 
     std::shared_ptr<PageWindow> Window;
     std::shared_ptr<PageDocument> Document;
@@ -108,6 +117,8 @@ class IEMonitor final : public Form,
     Tick userInputTick_ = 0;
     Tick markerSeenTick_ = 0;
     Tick consumedTick_ = 0;
+    bool userInputSeen_ = false;
+    bool markerSeen_ = false;
     bool markerPending_ = false;
     bool bound_ = false;
     std::int16_t statusChangeCount_ = 0;

@@ -2,12 +2,19 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+#include <utility>
 
 #include "shell/platform.h"
 
 namespace qm {
 
+class Form;
+class IECloseDelay;
 class IETopWatcher;
+class LanguageClass;
+class MessengerService;
+class Settings;
 
 inline constexpr char kMutexName[] = "Tarnwick Quillmere";
 inline constexpr char kStartupLanguage[] = "English";
@@ -42,11 +49,38 @@ class WinSystem {
     // The hub; loaded by start-up, unloaded by shutdown. Null before start-up.
     IETopWatcher& Hub() const { return *hub_; }
     bool HasHub() const { return hub_ != nullptr; }
+    // The countdown window that start-up loads and keeps hidden for the whole run. Null before start-up.
+    IECloseDelay* DefaultCloseDelay() const { return defaultCloseDelay_.get(); }
+
+    // The interface language, AppLanguage. Start-up creates it and sets the language; it comes into
+    // being at its first use.
+    LanguageClass& AppLanguage();
+    // The options store, AppSettings. Start-up creates it; it comes into being at its first use.
+    Settings& AppSettings();
+    // The hidden Messenger service controller, loaded at its first use (the settings store's first write
+    // of KillMsg during start-up) and kept for the whole run.
+    MessengerService& Messenger();
+
+    // The title is fixed once, by start-up, from the interface language, before the options are read
+    // (the options are stored under it).
+    void SetAppTitle(std::string title) { appTitle_ = std::move(title); }
+
+    // Keeps a window that nothing else holds (a hidden browser) for as long as it stays loaded; the run
+    // lets go of it once it has unloaded.
+    void KeepWhileLoaded(std::shared_ptr<Form> form);
+    std::size_t KeptWindowCount();
 
   private:
+    void ForgetUnloadedWindows();
+
     Platform& platform_;
     std::string appTitle_ = kAppTitle;
     std::shared_ptr<IETopWatcher> hub_;
+    std::unique_ptr<LanguageClass> appLanguage_;
+    std::shared_ptr<IECloseDelay> defaultCloseDelay_;
+    std::unique_ptr<Settings> appSettings_;
+    std::shared_ptr<MessengerService> messenger_;
+    std::vector<std::shared_ptr<Form>> keptWindows_;
     bool running_ = false;
 };
 

@@ -226,7 +226,7 @@ void SimBrowser::FireStatusTextChange(const std::string& text) {
     sinks_.Fire([&](BrowserEvents& sink) { sink.IE_StatusTextChange(text); });
 }
 
-NewWindowOutcome SimBrowser::RequestNewWindow(const std::string& url, const std::string& firstUrl) {
+NewWindowOutcome SimBrowser::RequestNewWindow(const std::string& url) {
     std::shared_ptr<HiddenBrowser> ppDisp;
     bool cancel = false;
     sinks_.Fire([&](BrowserEvents& sink) { sink.IE_NewWindow2(ppDisp, cancel); });
@@ -239,9 +239,6 @@ NewWindowOutcome SimBrowser::RequestNewWindow(const std::string& url, const std:
     if (ppDisp) {
         outcome.kind = NewWindowOutcome::Kind::Captured;
         outcome.captured = std::static_pointer_cast<SimHiddenBrowser>(ppDisp);
-        if (!firstUrl.empty() && outcome.captured->Navigate(firstUrl)) {
-            return outcome;
-        }
         outcome.captured->Navigate(url);
         return outcome;
     }

@@ -125,9 +125,9 @@ class SimBrowser final : public Browser, public std::enable_shared_from_this<Sim
     bool FireBeforeNavigate2(const std::string& url);  // returns whether a handler cancelled
     void FireDownloadBegin();
     void FireStatusTextChange(const std::string& text = "Done");
-    // The page asks for a new window showing `url`. Popups that open blank and are sent elsewhere later
-    // pass `firstUrl` = "about:blank".
-    NewWindowOutcome RequestNewWindow(const std::string& url, const std::string& firstUrl = {});
+    // The page asks for a new window showing `url`. A popup that opens blank and is sent elsewhere later
+    // asks for "about:blank"; the test then drives the captured window's next navigation itself.
+    NewWindowOutcome RequestNewWindow(const std::string& url);
     // The user closes the window: OnQuit, then the browser is gone and leaves the shell's list.
     void Close();
     // The browser's process ends without a word: every call fails from now on.

@@ -45,6 +45,9 @@ std::intptr_t SimDesktop::ShellExecute(const std::string& verb,
                                        const std::string& directory,
                                        int showCommand) {
     shellExecutes_.push_back({verb, file, parameters, directory, showCommand});
+    if (shellExecuteResult_ > 32 && launcher_) {
+        launcher_(shellExecutes_.back());
+    }
     return shellExecuteResult_;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,6 +60,8 @@ class SimDesktop final : public Desktop {
     // What the next program starts return (above 32: success).
     void SetShellExecuteResult(std::intptr_t result) { shellExecuteResult_ = result; }
     const std::vector<ShellExecuteCall>& ShellExecutes() const { return shellExecutes_; }
+    // Runs for every successful program start: the simulated world's way to open what was started.
+    void SetLauncher(std::function<void(const ShellExecuteCall&)> launcher) { launcher_ = std::move(launcher); }
     void SetComputerName(std::string name, bool succeeds = true) {
         computerName_ = std::move(name);
         computerNameSucceeds_ = succeeds;
@@ -79,6 +82,7 @@ class SimDesktop final : public Desktop {
     std::vector<MessageBoxCall> messageBoxes_;
     std::intptr_t shellExecuteResult_ = 42;
     std::vector<ShellExecuteCall> shellExecutes_;
+    std::function<void(const ShellExecuteCall&)> launcher_;
     std::string computerName_ = "SIMPC";
     bool computerNameSucceeds_ = true;
 };

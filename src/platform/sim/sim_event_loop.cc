@@ -44,6 +44,21 @@ void SimEventLoop::DoEvents() {
     RunUntil(elapsed_);
 }
 
+void SimEventLoop::Sleep(int ms) {
+    sleeps_.push_back(ms);
+    if (ms <= 0) {
+        return;
+    }
+    elapsed_ += ms;
+    // The thread was blocked: a periodic timer that fell due meanwhile ticks once when events flow
+    // again, as the window system merges the ticks it could not deliver.
+    for (const auto& entry : entries_) {
+        if (entry->active && entry->interval > 0 && entry->due < elapsed_) {
+            entry->due += (elapsed_ - entry->due) / entry->interval * entry->interval;
+        }
+    }
+}
+
 void SimEventLoop::Advance(std::int64_t ms) {
     const std::int64_t target = elapsed_ + (ms > 0 ? ms : 0);
     RunUntil(target);

@@ -23,6 +23,8 @@ class SimEventLoop final : public EventLoop {
     Tick GetTickCount() override;
     std::unique_ptr<PlatformTimer> CreateTimer(std::function<void()> onTick) override;
     void DoEvents() override;
+    // Moves the clock forward by `ms` without delivering anything, and records the wait.
+    void Sleep(int ms) override;
 
     // Control side.
     // Moves the clock forward by `ms`, delivering everything that falls due on the way.
@@ -38,6 +40,8 @@ class SimEventLoop final : public EventLoop {
     void Stop() { stopped_ = true; }
     bool Stopped() const { return stopped_; }
     std::int64_t Elapsed() const { return elapsed_; }
+    // Every Sleep so far, in milliseconds, in order.
+    const std::vector<int>& Sleeps() const { return sleeps_; }
     // Timers that are running now.
     int RunningTimerCount() const;
 
@@ -60,6 +64,7 @@ class SimEventLoop final : public EventLoop {
     std::vector<std::shared_ptr<Entry>> entries_;
     std::function<void()> doEventsHook_;
     int doEventsCount_ = 0;
+    std::vector<int> sleeps_;
     bool stopped_ = false;
 };
 

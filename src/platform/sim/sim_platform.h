@@ -3,7 +3,11 @@
 #include "platform/sim/sim_browser.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_event_loop.h"
+#include "platform/sim/sim_files.h"
 #include "platform/sim/sim_process.h"
+#include "platform/sim/sim_renderer.h"
+#include "platform/sim/sim_service_manager.h"
+#include "platform/sim/sim_settings_store.h"
 #include "shell/platform.h"
 
 namespace qm::sim {
@@ -12,7 +16,15 @@ namespace qm::sim {
 class SimPlatform {
   public:
     explicit SimPlatform(Tick startTick = 100000)
-        : loop(startTick), process(loop), world(loop), platform{loop, desktop, process, world} {}
+        : loop(startTick), process(loop), world(loop), platform{loop,     desktop,  process, world,
+                                                                settings, services, files,  renderer} {
+        // Starting the browser with an address opens a new browser window on it, a moment later.
+        desktop.SetLauncher([this](const SimDesktop::ShellExecuteCall& call) {
+            if (call.file == "iexplore.exe") {
+                loop.Post([this, url = call.parameters] { world.OpenBrowser(url); });
+            }
+        });
+    }
     SimPlatform(const SimPlatform&) = delete;
     SimPlatform& operator=(const SimPlatform&) = delete;
 
@@ -20,6 +32,10 @@ class SimPlatform {
     SimDesktop desktop;
     SimProcess process;
     SimBrowserWorld world;
+    SimSettingsStore settings;
+    SimServiceManager services;
+    SimFiles files;
+    SimRenderer renderer;
     Platform platform;
 };
 
