@@ -29,8 +29,8 @@ std::string GeneratedPage() {
         const bool ad = i % 10 == 0;
         html += "<a href=\"/story/" + std::to_string(i) + ".html\"><img src=\"" +
                 (ad ? std::string("http://adserver.example/") : std::string("/photos/")) + std::to_string(i) +
-                ".jpg\" width=\"" + std::to_string(120 + i % 200) + "\" height=\"" + std::to_string(90 + i % 50) +
-                "\"></a>";
+                ".jpg\" width=\"" + std::to_string(120 + i % 200) + "\" height=\"" +
+                std::to_string(90 + i % 50) + "\"></a>";
         elements += 2;
     }
     for (int i = 0; i < kFrames; ++i) {
@@ -58,7 +58,8 @@ struct Fixture {
         settings.SetKillFlash(true);
         settings.SetKillFloat(true);
         const std::string html = GeneratedPage();
-        page = sim::SimDocument::Create(sim.world, std::make_shared<sim::Liveness>(), "http://gen.example/", html);
+        page = sim::SimDocument::Create(sim.world, std::make_shared<sim::Liveness>(), "http://gen.example/",
+                                        html);
     }
 
     sim::SimPlatform sim;
@@ -75,8 +76,8 @@ void BM_RemoveAds(benchmark::State& state) {
         remover.RemoveAds(f.page, always);
     }
     state.counters["per_element"] =
-        benchmark::Counter(static_cast<double>(kElements), benchmark::Counter::kIsIterationInvariantRate |
-                                                               benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(kElements),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_RemoveAds)->Unit(benchmark::kMillisecond);
 
@@ -126,8 +127,8 @@ void BM_PageCallsOnly(benchmark::State& state) {
         benchmark::DoNotOptimize(Require(flashAll->Tags("OBJECT"))->Length());
     }
     state.counters["per_element"] =
-        benchmark::Counter(static_cast<double>(kElements), benchmark::Counter::kIsIterationInvariantRate |
-                                                               benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(kElements),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PageCallsOnly)->Unit(benchmark::kMillisecond);
 

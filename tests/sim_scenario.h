@@ -13,7 +13,7 @@ namespace qm::testing {
 
 // A simulated platform with the program on it, for scenario tests.
 class SimScenario {
-public:
+  public:
     SimScenario() { sim.world.AddFixturePage("http://news.example/", "plain_article.html"); }
 
     // The monitor that watches `browser`, or null.

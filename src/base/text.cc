@@ -36,4 +36,40 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+namespace {
+
+std::string Escape(std::string_view text, bool quotes) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += quotes ? "&quot;" : "\"";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string EscapeHtmlAttribute(std::string_view text) {
+    return Escape(text, true);
+}
+
+std::string EscapeHtmlText(std::string_view text) {
+    return Escape(text, false);
+}
+
 }  // namespace qm

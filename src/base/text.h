@@ -28,4 +28,9 @@ std::string_view TrimSpaces(std::string_view text);
 
 bool Contains(std::string_view text, std::string_view part);
 
+// Markup-safe forms of a text: in an attribute value written between double quotes ("&", """, "<" and
+// ">" escaped), and as element content ("&", "<" and ">" escaped).
+std::string EscapeHtmlAttribute(std::string_view text);
+std::string EscapeHtmlText(std::string_view text);
+
 }  // namespace qm

@@ -78,27 +78,6 @@ std::int32_t HalfRoundedToEven(std::int32_t h) {
     return static_cast<std::int32_t>(half % 2 == 0 ? half : other);
 }
 
-void AppendEscapedAttribute(std::string& out, const std::string& value) {
-    for (char c : value) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
-
 }  // namespace
 
 bool AdShape::IsWideBanner() const {
@@ -122,7 +101,7 @@ std::string BuildAdPlaceholder(std::int32_t width, std::int32_t height, const st
     html += kPlaceholderStyleEnd;
     html += kPlaceholderHref;
     html += '"';
-    AppendEscapedAttribute(html, href);
+    html += EscapeHtmlAttribute(href);
     html += '"';
     html += kPlaceholderEnd;
     return html;
@@ -281,8 +260,9 @@ void AdRemover::FlashPass(PageDocument& doc) {
     const std::shared_ptr<ElementCollection> all = Require(doc.All());
     const std::int64_t found = static_cast<std::int64_t>(Require(all->Tags("EMBED"))->Length()) +
                                Require(all->Tags("OBJECT"))->Length();
-    IETopWatcher::AddToCounter(app_.Hub().KilledFlashNumber, static_cast<std::int32_t>(std::min<std::int64_t>(
-                                                                  found, std::numeric_limits<std::int32_t>::max())));
+    IETopWatcher::AddToCounter(
+        app_.Hub().KilledFlashNumber,
+        static_cast<std::int32_t>(std::min<std::int64_t>(found, std::numeric_limits<std::int32_t>::max())));
 }
 
 }  // namespace qm

@@ -43,13 +43,13 @@ std::string BuildAdPlaceholder(std::int32_t width, std::int32_t height, const st
 // yield. Any failing page call ends the whole run: the PlatformError reaches the caller, and what was
 // done stays done.
 class AdRemover {
-public:
+  public:
     explicit AdRemover(WinSystem& app) : app_(app) {}
 
     void InstallHidingStyleSheet(const std::shared_ptr<PageDocument>& Doc);
     void RemoveAds(const std::shared_ptr<PageDocument>& Doc, const std::function<bool()>& keepGoing);
 
-private:
+  private:
     // Yields to pending events; false when the run must stop.
     bool Yield(const std::function<bool()>& keepGoing);
     void FloatPass(PageDocument& doc, const std::function<bool()>& keepGoing);

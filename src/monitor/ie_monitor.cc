@@ -178,7 +178,6 @@ void IEMonitor::IE_NewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& /*ca
     }
 }
 
-
 void IEMonitor::IE_OnQuit() {
     Quited = true;
 }

@@ -44,7 +44,8 @@ struct FontSpec {
 inline constexpr std::uint32_t kBlack = 0x000000;
 inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 inline constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    return static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) | (static_cast<std::uint32_t>(b) << 16);
+    return static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) |
+           (static_cast<std::uint32_t>(b) << 16);
 }
 
 // One control of a window: its name, kind, place and size (in the units of its window's scale mode),
@@ -52,7 +53,7 @@ inline constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t 
 // to its window, which tells the window's native side of every change; the native side reports the
 // user's input through the window (Form::Fire... calls), never straight into a handler.
 class Control {
-public:
+  public:
     Control(Form& owner, std::string name, ControlKind kind);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
@@ -136,12 +137,12 @@ public:
     virtual void OnMouseMove(int button, int shift, double x, double y);
     virtual void OnMouseUp(int button, int shift, double x, double y);
 
-protected:
+  protected:
     void Changed();
     // The control's width or height changed (Move); runs after the window has been told.
     virtual void OnResize() {}
 
-private:
+  private:
     Form& owner_;
     std::string name_;
     ControlKind kind_;

@@ -112,7 +112,8 @@ void Form::SetFont(const FontSpec& font) {
 }
 
 Control* Form::FindControl(const std::string& name) const {
-    const auto it = std::find_if(controls_.begin(), controls_.end(), [&](Control* c) { return c->Name() == name; });
+    const auto it =
+        std::find_if(controls_.begin(), controls_.end(), [&](Control* c) { return c->Name() == name; });
     return it == controls_.end() ? nullptr : *it;
 }
 

@@ -32,7 +32,7 @@ enum class BorderStyle { None, FixedSingle, FixedDialog };
 // unloading stops every timer for good, runs Form_Unload and releases the native side. A form that was
 // unloaded is not loaded again; the program creates a new one instead.
 class Form : public std::enable_shared_from_this<Form> {
-public:
+  public:
     // `renderer` makes the native side of a window that can be shown; hidden windows have none.
     explicit Form(EventLoop& loop, Renderer* renderer = nullptr) : loop_(loop), renderer_(renderer) {}
     Form(const Form&) = delete;
@@ -94,7 +94,7 @@ public:
     // outlive the window.
     std::unique_ptr<Timer> NewControlTimer(std::function<void()> handler);
 
-protected:
+  protected:
     EventLoop& Loop() const { return loop_; }
 
     virtual void Form_Load() {}
@@ -124,7 +124,7 @@ protected:
         return timer;
     }
 
-private:
+  private:
     template <typename F>
     void Dispatch(Control& control, const F& call);
     void NotifyForm();

@@ -28,7 +28,7 @@ struct WindowAtPoint {
 // made on the user-interface thread; a renderer that cannot make a window throws PlatformError; the two
 // questions never throw.
 class Renderer {
-public:
+  public:
     Renderer() = default;
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;

@@ -19,7 +19,7 @@ enum class ShowStyle {
 // changed, and reports the user's input to the window through Form::Fire... calls. Created when the
 // window loads, destroyed when it unloads. Used on the user-interface thread only; nothing here throws.
 class WindowPeer {
-public:
+  public:
     WindowPeer() = default;
     WindowPeer(const WindowPeer&) = delete;
     WindowPeer& operator=(const WindowPeer&) = delete;

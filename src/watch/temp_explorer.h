@@ -20,7 +20,7 @@ inline constexpr int kTempExplorerLifetimeMs = 30000;
 // to, and the navigation is cancelled, so the popup never shows anything. The window unloads itself 30
 // seconds after it was made, whatever became of the capture.
 class TempExplorer final : public Form, public HiddenBrowserEvents {
-public:
+  public:
     // Who receives the captured address: nobody (the killed-popup list), the monitor whose own window
     // loads it, or the countdown window that shows it. Held weakly: a receiver that has ended before the
     // address arrives gets nothing, and the address is dropped.
@@ -37,11 +37,11 @@ public:
     void Browser_BeforeNavigate2(const std::string& URL, bool& Cancel) override;
     void Browser_NewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& Cancel) override;
 
-protected:
+  protected:
     void Form_Load() override;
     void Form_Unload() override;
 
-private:
+  private:
     void PassOn(const std::string& URL);
     void timerDelay_Timer();
 

@@ -14,10 +14,18 @@ TEST(VariantToInt32Test, ReadsNumbersAndNumericTextsTheWayThePlatformConverts) {
         std::int32_t out;
     };
     const Case cases[] = {
-        {Variant(468), 468},        {Variant("468"), 468},     {Variant(" 60 "), 60},
-        {Variant("+7"), 7},         {Variant("-3"), -3},       {Variant("2.5"), 2},
-        {Variant("3.5"), 4},        {Variant(-2.5), -2},       {Variant(".5"), 0},
-        {Variant("1e3"), 1000},     {Variant(true), -1},       {Variant(false), 0},
+        {Variant(468), 468},
+        {Variant("468"), 468},
+        {Variant(" 60 "), 60},
+        {Variant("+7"), 7},
+        {Variant("-3"), -3},
+        {Variant("2.5"), 2},
+        {Variant("3.5"), 4},
+        {Variant(-2.5), -2},
+        {Variant(".5"), 0},
+        {Variant("1e3"), 1000},
+        {Variant(true), -1},
+        {Variant(false), 0},
         {Variant(2147483647.4), 2147483647},
     };
     for (const auto& c : cases) {
@@ -26,9 +34,9 @@ TEST(VariantToInt32Test, ReadsNumbersAndNumericTextsTheWayThePlatformConverts) {
 }
 
 TEST(VariantToInt32Test, RefusesTextsThatAreNotNumbersAndValuesOutOfRange) {
-    for (const Variant& v : {Variant("100%"), Variant(""), Variant("  "), Variant("12px"), Variant("inf"),
-                             Variant("nan"), Variant("0x10"), Variant(), Variant(2147483648.0),
-                             Variant("-2147483649")}) {
+    for (const Variant& v :
+         {Variant("100%"), Variant(""), Variant("  "), Variant("12px"), Variant("inf"), Variant("nan"),
+          Variant("0x10"), Variant(), Variant(2147483648.0), Variant("-2147483649")}) {
         EXPECT_THROW(VariantToInt32(v), PlatformError) << VariantToText(v);
     }
 }

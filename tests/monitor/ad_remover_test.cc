@@ -11,9 +11,10 @@ namespace {
 using testing::SimScenario;
 
 TEST(AdPlaceholderTest, BuildsTheGreyBoxPartByPart) {
-    EXPECT_EQ(BuildAdPlaceholder(468, 60, "http://adserver.example/click?id=468"),
-              "<a style=\"font:normal 10pt arial;color:#808080;border:solid 1px #808080;padding:0;width:468;"
-              "height:60;padding-top:22;text-align:center\" href=\"http://adserver.example/click?id=468\">Ad</a>");
+    EXPECT_EQ(
+        BuildAdPlaceholder(468, 60, "http://adserver.example/click?id=468"),
+        "<a style=\"font:normal 10pt arial;color:#808080;border:solid 1px #808080;padding:0;width:468;"
+        "height:60;padding-top:22;text-align:center\" href=\"http://adserver.example/click?id=468\">Ad</a>");
 
     struct Case {
         int height;
@@ -28,9 +29,11 @@ TEST(AdPlaceholderTest, BuildsTheGreyBoxPartByPart) {
 }
 
 TEST(AdPlaceholderTest, AnAddressCannotBreakOutOfItsAttribute) {
-    const std::string html = BuildAdPlaceholder(468, 60, "/go?a=1&b=2 onmouseover=\"alert(1)\"><script>x</script>");
+    const std::string html =
+        BuildAdPlaceholder(468, 60, "/go?a=1&b=2 onmouseover=\"alert(1)\"><script>x</script>");
     EXPECT_EQ(html.substr(html.find(" href=")),
-              " href=\"/go?a=1&amp;b=2 onmouseover=&quot;alert(1)&quot;&gt;&lt;script&gt;x&lt;/script&gt;\">Ad</a>");
+              " href=\"/go?a=1&amp;b=2 "
+              "onmouseover=&quot;alert(1)&quot;&gt;&lt;script&gt;x&lt;/script&gt;\">Ad</a>");
     const std::string script = BuildAdPlaceholder(468, 60, "javascript:open('a b')");
     EXPECT_EQ(script.substr(script.find(" href=")), " href=\"javascript:open('a b')\">Ad</a>");
 }
@@ -41,9 +44,9 @@ TEST(AdShapeTest, ClassifiesSizes) {
         bool small, banner, bannerSizedFrame;
     };
     const Case cases[] = {
-        {16, 300, true, false, false},  {17, 300, false, false, false}, {300, 16, true, false, false},
-        {468, 60, false, true, true},   {400, 40, false, true, false},  {400, 134, false, false, false},
-        {120, 600, false, true, false}, {100, 240, false, true, false}, {40, 240, false, true, false},
+        {16, 300, true, false, false},  {17, 300, false, false, false},  {300, 16, true, false, false},
+        {468, 60, false, true, true},   {400, 40, false, true, false},   {400, 134, false, false, false},
+        {120, 600, false, true, false}, {100, 240, false, true, false},  {40, 240, false, true, false},
         {39, 600, false, false, false}, {300, 250, false, false, false}, {468, 100, false, true, false},
         {450, 45, false, true, true},   {450, 91, false, true, false},   {449, 60, false, true, false},
         {0, 0, true, false, false},     {-5, 400, true, false, false},
@@ -57,7 +60,7 @@ TEST(AdShapeTest, ClassifiesSizes) {
 }
 
 class AdRemovalTest : public ::testing::Test, protected SimScenario {
-protected:
+  protected:
     void SetUp() override {
         sim.world.AddFixturePage("http://lantern.example/", "news_with_ads.html");
         app.Main();
@@ -122,11 +125,13 @@ TEST_F(AdRemovalTest, FullPassReplacesBannersHidesFloatsCountsFramesAndFlash) {
     EXPECT_EQ(hub.KilledFlashNumber, 2);
 
     const std::string markup = page->Markup();
-    EXPECT_NE(markup.find("<a style=\"font:normal 10pt arial;color:#808080;border:solid 1px #808080;padding:0;"
-                          "width:468;height:60;padding-top:22;text-align:center\" "
-                          "href=\"http://adserver.example/click?id=468\">Ad</a>"),
-              std::string::npos);
-    EXPECT_NE(markup.find("width:120;height:600;padding-top:292;text-align:center\" href=\"http://sponsor.example/\">Ad</a>"),
+    EXPECT_NE(
+        markup.find("<a style=\"font:normal 10pt arial;color:#808080;border:solid 1px #808080;padding:0;"
+                    "width:468;height:60;padding-top:22;text-align:center\" "
+                    "href=\"http://adserver.example/click?id=468\">Ad</a>"),
+        std::string::npos);
+    EXPECT_NE(markup.find("width:120;height:600;padding-top:292;text-align:center\" "
+                          "href=\"http://sponsor.example/\">Ad</a>"),
               std::string::npos);
     EXPECT_EQ(page->ElementById("top-banner"), nullptr);
     EXPECT_EQ(page->ElementById("box-adserver"), nullptr);
@@ -137,8 +142,9 @@ TEST_F(AdRemovalTest, FullPassReplacesBannersHidesFloatsCountsFramesAndFlash) {
                            "frame-foreign-plain", "frame-tiny", "float-with-text", "float-two-spaces"}) {
         EXPECT_TRUE(Visible(id)) << id;
     }
-    for (const char* id : {"hidden-by-page", "float-ad", "float-upper", "frame-foreign-banner",
-                           "frame-own-banner-sized", "frame-blank", "frame-percent", "flash-object", "flash-embed"}) {
+    for (const char* id :
+         {"hidden-by-page", "float-ad", "float-upper", "frame-foreign-banner", "frame-own-banner-sized",
+          "frame-blank", "frame-percent", "flash-object", "flash-embed"}) {
         EXPECT_FALSE(Visible(id)) << id;
     }
 }

@@ -12,7 +12,7 @@ namespace {
 using testing::SimScenario;
 
 class IEMonitorTest : public ::testing::Test, protected SimScenario {
-protected:
+  protected:
     void SetUp() override {
         app.Main();
         browser = sim.world.OpenBrowser("http://news.example/");
@@ -286,7 +286,7 @@ TEST_F(IEMonitorTest, StatusChangeCountHoldsAtItsMaximum) {
 }
 
 class IEMonitorWrapTest : public ::testing::Test {
-protected:
+  protected:
     // The tick counter passes its signed maximum a moment after the test starts.
     sim::SimPlatform sim{std::numeric_limits<Tick>::max() - 200};
     WinSystem app{sim.platform};

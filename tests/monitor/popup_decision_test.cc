@@ -14,7 +14,7 @@ using Kind = sim::NewWindowOutcome::Kind;
 constexpr char kPopup[] = "http://popups.example/offer.html";
 
 class PopupDecisionTest : public ::testing::Test, protected SimScenario {
-protected:
+  protected:
     void SetUp() override {
         app.Main();
         browser = sim.world.OpenBrowser("http://news.example/");
@@ -95,7 +95,8 @@ TEST_F(PopupDecisionTest, ClickOutsideThePageContentEarnsNoWindow) {
         int x, y;
         const char* where;
     };
-    for (const Case c : {Case{990, 400, "scroll bar"}, Case{500, 50, "toolbar"}, Case{1200, 400, "outside"}}) {
+    for (const Case c :
+         {Case{990, 400, "scroll bar"}, Case{500, 50, "toolbar"}, Case{1200, 400, "outside"}}) {
         PointAt(c.x, c.y);
         sim.loop.Advance(1000);
         Click();
@@ -227,7 +228,7 @@ TEST_F(PopupDecisionTest, UnboundMonitorStillDecides) {
 }
 
 class PopupDecisionWrapTest : public ::testing::Test {
-protected:
+  protected:
     // The tick counter is negative, as it is after about 25 days of uptime.
     sim::SimPlatform sim{-2000000000};
     WinSystem app{sim.platform};

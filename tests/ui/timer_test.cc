@@ -9,7 +9,7 @@ namespace qm {
 namespace {
 
 class CountingForm final : public Form {
-public:
+  public:
     explicit CountingForm(EventLoop& loop) : Form(loop) {
         timerOnce = NewTimer(&CountingForm::timerOnce_Timer);
         timerOnce->SetInterval(1);
@@ -34,7 +34,7 @@ public:
 };
 
 class TimerTest : public ::testing::Test {
-protected:
+  protected:
     sim::SimEventLoop loop;
     std::shared_ptr<CountingForm> form = std::make_shared<CountingForm>(loop);
 };

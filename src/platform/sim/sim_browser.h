@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/sim/sim_dom.h"
-#include "platform/sim/sink_list.h"
 #include "watch/browser.h"
 #include "watch/browser_factory.h"
 #include "watch/hidden_browser.h"
 #include "watch/shell_windows.h"
+#include "watch/sink_list.h"
 #include "watch/ui_probe.h"
 
 namespace qm::sim {

@@ -61,7 +61,9 @@ class SimDesktop final : public Desktop {
     void SetShellExecuteResult(std::intptr_t result) { shellExecuteResult_ = result; }
     const std::vector<ShellExecuteCall>& ShellExecutes() const { return shellExecutes_; }
     // Runs for every successful program start: the simulated world's way to open what was started.
-    void SetLauncher(std::function<void(const ShellExecuteCall&)> launcher) { launcher_ = std::move(launcher); }
+    void SetLauncher(std::function<void(const ShellExecuteCall&)> launcher) {
+        launcher_ = std::move(launcher);
+    }
     void SetComputerName(std::string name, bool succeeds = true) {
         computerName_ = std::move(name);
         computerNameSucceeds_ = succeeds;

@@ -77,26 +77,7 @@ bool IsVoidTag(const std::string& tag) {
 }
 
 std::string EscapeText(const std::string& text, bool attribute) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += attribute ? "&quot;" : "\"";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return attribute ? EscapeHtmlAttribute(text) : EscapeHtmlText(text);
 }
 
 // A compound selector part: a tag, an #id, .classes; matched without regard to the case of the tag.
@@ -445,9 +426,10 @@ std::string SimElement::ComponentFromPoint(std::int32_t x, std::int32_t y) {
     return "";
 }
 
-Variant SimElement::Width() {
-    CheckCall();
-    const Variant value = Attribute("width");
+Variant SimElement::Dimension(const char* attribute) const {
+    // An image reports its size as a number (0 when the markup gives none); a frame reports the
+    // attribute's text as written, which may be a percentage.
+    const Variant value = Attribute(attribute);
     if (tag_ == "IMG") {
         try {
             return Variant(VariantToInt32(value));
@@ -458,17 +440,14 @@ Variant SimElement::Width() {
     return value.IsNull() ? Variant("") : value;
 }
 
+Variant SimElement::Width() {
+    CheckCall();
+    return Dimension("width");
+}
+
 Variant SimElement::Height() {
     CheckCall();
-    const Variant value = Attribute("height");
-    if (tag_ == "IMG") {
-        try {
-            return Variant(VariantToInt32(value));
-        } catch (const PlatformError&) {
-            return Variant(0);
-        }
-    }
-    return value.IsNull() ? Variant("") : value;
+    return Dimension("height");
 }
 
 std::shared_ptr<PageWindow> SimElement::ContentWindow() {

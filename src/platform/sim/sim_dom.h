@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "base/variant.h"
-#include "platform/sim/sink_list.h"
 #include "watch/element_collection.h"
 #include "watch/page_document.h"
 #include "watch/page_element.h"
 #include "watch/page_window.h"
+#include "watch/sink_list.h"
 #include "watch/style_sheet.h"
 
 namespace qm::sim {
@@ -80,6 +80,7 @@ class SimElement final : public Element, public std::enable_shared_from_this<Sim
     friend class SimDocument;
 
     void CheckCall() const;
+    Variant Dimension(const char* attribute) const;
     std::shared_ptr<SimDocument> OwnerDocument() const;
     void WriteStyleAttribute();
     void ParseStyleAttribute(const std::string& text);

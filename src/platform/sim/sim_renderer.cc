@@ -10,7 +10,7 @@ namespace qm::sim {
 namespace {
 
 class SimWindowPeer final : public WindowPeer {
-public:
+  public:
     SimWindowPeer(std::shared_ptr<SimWindowRecord> record, std::uint64_t& shows)
         : record_(std::move(record)), shows_(shows) {
         record_->region = record_->form->Shape();
@@ -32,7 +32,7 @@ public:
     void Hide() override { record_->visible = false; }
     void SetRegion(const std::optional<Region>& region) override { record_->region = region; }
 
-private:
+  private:
     std::shared_ptr<SimWindowRecord> record_;
     std::uint64_t& shows_;
 };

@@ -52,7 +52,7 @@ struct SimScreenRect {
 // The screen has 15 twips to a pixel, as the simulated desktop. A window's inner area stands at its own
 // left and top (borders and title bars take no room here). Text is measured with FixedPitchText.
 class SimRenderer final : public Renderer {
-public:
+  public:
     static constexpr int kTwipsPerPixel = 15;
 
     // Renderer:
@@ -89,7 +89,7 @@ public:
     void UserPressLeft(SimDesktop& desktop);
     void UserReleaseLeft(SimDesktop& desktop);
 
-private:
+  private:
     struct Capture {
         std::weak_ptr<Form> form;
         Control* control = nullptr;

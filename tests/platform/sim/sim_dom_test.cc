@@ -9,8 +9,9 @@ namespace qm::sim {
 namespace {
 
 class SimDomTest : public ::testing::Test {
-protected:
-    std::shared_ptr<SimDocument> Page(const std::string& html, const std::string& url = "http://news.example/") {
+  protected:
+    std::shared_ptr<SimDocument> Page(const std::string& html,
+                                      const std::string& url = "http://news.example/") {
         return SimDocument::Create(sim.world, liveness, url, html);
     }
 
@@ -19,7 +20,8 @@ protected:
 };
 
 TEST_F(SimDomTest, OuterHtmlReplacesTheElementInItsParent) {
-    auto page = Page("<body><p id=a>x</p><a id=l href='/go'><img src=b.gif width=468 height=60></a><p>y</p></body>");
+    auto page =
+        Page("<body><p id=a>x</p><a id=l href='/go'><img src=b.gif width=468 height=60></a><p>y</p></body>");
     auto link = page->ElementById("l");
     link->SetOuterHTML("<a style=\"color:grey\" href=\"/go\">Ad</a>");
     EXPECT_FALSE(link->Attached());
@@ -47,7 +49,9 @@ TEST_F(SimDomTest, InlineStyleBeatsSheetRulesAndHiddenAncestorsHideDescendants) 
 }
 
 TEST_F(SimDomTest, DimensionsComeFromTheMarkupAsABrowserReportsThem) {
-    auto page = Page("<body><img id=i width=468 height='60'><img id=n><iframe id=f width='100%' height=90></iframe></body>");
+    auto page = Page(
+        "<body><img id=i width=468 height='60'><img id=n><iframe id=f width='100%' "
+        "height=90></iframe></body>");
     EXPECT_EQ(page->ElementById("i")->Width(), Variant(468));
     EXPECT_EQ(page->ElementById("n")->Height(), Variant(0));
     EXPECT_EQ(page->ElementById("f")->Width(), Variant("100%"));

@@ -6,9 +6,9 @@
 
 #include "watch/event_connection.h"
 
-namespace qm::sim {
+namespace qm {
 
-// The subscribers of one event source of the simulated platform. Firing works on a snapshot, so a
+// The subscribers of one event source of a platform adapter. Firing works on a snapshot, so a
 // subscriber may connect or disconnect others (or itself) while an event is delivered, and each
 // subscriber is kept alive for the length of its own call.
 template <typename Sink>
@@ -61,4 +61,4 @@ class SinkList {
     std::shared_ptr<Entries> entries_ = std::make_shared<Entries>();
 };
 
-}  // namespace qm::sim
+}  // namespace qm
