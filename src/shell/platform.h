@@ -1,5 +1,9 @@
 #pragma once
 
+#include "shell/tray_icon.h"
+#include "system/power.h"
+#include "system/startup_list.h"
+
 namespace qm {
 
 class BrowserFactory;
@@ -22,6 +26,11 @@ struct Platform {
     ServiceManager& services;
     FileSystem& files;
     Renderer& renderer;
+    // The machine's start-up list, the restart calls and the notification-area icon. A platform without
+    // them leaves them out: the list then never opens, a restart is refused and no icon is shown.
+    StartupList& startupList = NoStartupList();
+    Power& power = NoPower();
+    TrayIcon& tray = NoTrayIcon();
 };
 
 }  // namespace qm

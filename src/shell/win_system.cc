@@ -1,8 +1,10 @@
 #include "shell/win_system.h"
 
 #include "monitor/ie_close_delay.h"
+#include "shell/main_window.h"
 #include "shell/process_services.h"
 #include "system/messenger_service.h"
+#include "system/system_core.h"
 #include "ui/form.h"
 #include "ui/language_class.h"
 #include "ui/settings.h"
@@ -36,6 +38,13 @@ MessengerService& WinSystem::Messenger() {
     return *messenger_;
 }
 
+SystemCore& WinSystem::AppSystemCore() {
+    if (!appSystemCore_) {
+        appSystemCore_ = std::make_unique<SystemCore>(platform_.power);
+    }
+    return *appSystemCore_;
+}
+
 void WinSystem::Main() {
     ProcessServices& process = platform_.process;
 
@@ -64,12 +73,17 @@ void WinSystem::Main() {
         settings.GetReady();
     }
 
-    // 7. The windows that do the work, loaded and never shown.
+    // 6. The restart helper of the spyware check.
+    AppSystemCore();
+
+    // 7. The windows that do the work, loaded and never shown; the last one puts up the tray icon.
     hub_ = std::make_shared<IETopWatcher>(*this);
     hub_->Load();
     Messenger().Load();  // already loaded by its first use in step 5
     defaultCloseDelay_ = std::make_shared<IECloseDelay>(*this);
     defaultCloseDelay_->Load();
+    mainWindow_ = std::make_shared<MainWindow>(*this);
+    mainWindow_->Load();
 
     running_ = true;
 }
@@ -81,6 +95,9 @@ void WinSystem::QuitProgram() {
         hub_->Unload();
     }
     running_ = false;
+    // The icon goes with the process; taking it down here keeps a dead icon from lingering in the
+    // notification area until the pointer passes over it.
+    platform_.tray.Remove();
     platform_.process.EndProcess();
 }
 

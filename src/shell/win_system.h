@@ -2,8 +2,8 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "shell/platform.h"
 
@@ -13,8 +13,10 @@ class Form;
 class IECloseDelay;
 class IETopWatcher;
 class LanguageClass;
+class MainWindow;
 class MessengerService;
 class Settings;
+class SystemCore;
 
 inline constexpr char kMutexName[] = "Tarnwick Quillmere";
 inline constexpr char kStartupLanguage[] = "English";
@@ -60,6 +62,10 @@ class WinSystem {
     // The hidden Messenger service controller, loaded at its first use (the settings store's first write
     // of KillMsg during start-up) and kept for the whole run.
     MessengerService& Messenger();
+    // The restart helper, AppSystemCore. Start-up creates it; it comes into being at its first use.
+    SystemCore& AppSystemCore();
+    // The hidden window that holds the tray icon; loaded last by start-up. Null before start-up.
+    MainWindow* GetMainWindow() const { return mainWindow_.get(); }
 
     // The title is fixed once, by start-up, from the interface language, before the options are read
     // (the options are stored under it).
@@ -80,6 +86,8 @@ class WinSystem {
     std::shared_ptr<IECloseDelay> defaultCloseDelay_;
     std::unique_ptr<Settings> appSettings_;
     std::shared_ptr<MessengerService> messenger_;
+    std::unique_ptr<SystemCore> appSystemCore_;
+    std::shared_ptr<MainWindow> mainWindow_;
     std::vector<std::shared_ptr<Form>> keptWindows_;
     bool running_ = false;
 };

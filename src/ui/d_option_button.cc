@@ -63,8 +63,8 @@ void DOptionButton::ReadProperties(PropertyBag& bag) {
     }
     try {
         const PropertyValue font = bag.ReadProperty(kFontProperty);
-        if (const auto* spec = std::get_if<FontSpec>(&font)) {
-            SetFont(*spec);
+        if (const auto* stored = std::get_if<FontSpec>(&font)) {
+            SetFont(*stored);
         }
     } catch (const PlatformError&) {
     }

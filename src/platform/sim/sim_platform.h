@@ -4,10 +4,13 @@
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_event_loop.h"
 #include "platform/sim/sim_files.h"
+#include "platform/sim/sim_power.h"
 #include "platform/sim/sim_process.h"
 #include "platform/sim/sim_renderer.h"
 #include "platform/sim/sim_service_manager.h"
 #include "platform/sim/sim_settings_store.h"
+#include "platform/sim/sim_startup_list.h"
+#include "platform/sim/sim_tray_icon.h"
 #include "shell/platform.h"
 
 namespace qm::sim {
@@ -16,8 +19,9 @@ namespace qm::sim {
 class SimPlatform {
   public:
     explicit SimPlatform(Tick startTick = 100000)
-        : loop(startTick), process(loop), world(loop), platform{loop,     desktop,  process, world,
-                                                                settings, services, files,  renderer} {
+        : loop(startTick), process(loop), world(loop), platform{loop,        desktop,  process, world,
+                                                                settings,    services, files,   renderer,
+                                                                startupList, power,    tray} {
         // Starting the browser with an address opens a new browser window on it, a moment later.
         desktop.SetLauncher([this](const SimDesktop::ShellExecuteCall& call) {
             if (call.file == "iexplore.exe") {
@@ -36,6 +40,9 @@ class SimPlatform {
     SimServiceManager services;
     SimFiles files;
     SimRenderer renderer;
+    SimStartupList startupList;
+    SimPower power;
+    SimTrayIcon tray;
     Platform platform;
 };
 
