@@ -1,0 +1,291 @@
+#include "platform/chromium/cdp_connection.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "base/platform_error.h"
+#include "platform/chromium/message_framer.h"
+
+namespace qm::cr {
+
+namespace {
+
+constexpr int kWriteTimeoutMs = 5000;
+constexpr std::size_t kReadChunk = 256 * 1024;
+
+void IgnoreSigPipe() {
+    // A browser that has gone turns a write into EPIPE; the default action of SIGPIPE would end the
+    // program instead.
+    static const bool done = [] {
+        ::signal(SIGPIPE, SIG_IGN);
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
+CdpConnection::CdpConnection(posix::UniqueFd readFromBrowser, posix::UniqueFd writeToBrowser)
+    : readFd_(std::move(readFromBrowser)),
+      writeFd_(std::move(writeToBrowser)),
+      stopFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    IgnoreSigPipe();
+    if (writeFd_.Valid()) {
+        ::fcntl(writeFd_.Get(), F_SETFL, ::fcntl(writeFd_.Get(), F_GETFL) | O_NONBLOCK);
+    }
+    if (!readFd_.Valid() || !writeFd_.Valid() || !stopFd_.Valid()) {
+        closed_ = true;
+        closedReported_ = true;
+    }
+}
+
+CdpConnection::~CdpConnection() {
+    Stop();
+}
+
+void CdpConnection::Start(Handlers handlers) {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    handlers_ = std::move(handlers);
+    if (closed_) {
+        if (handlers_.onClosed) {
+            handlers_.onClosed();
+        }
+        return;
+    }
+    reader_ = std::thread([this] { ReadLoop(); });
+}
+
+void CdpConnection::Stop() {
+    if (stopFd_.Valid()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(stopFd_.Get(), &one, sizeof one);
+    }
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+    // The handler for the end is not run from here: whoever stops the connection knows.
+    closedReported_ = true;
+    MarkClosed();
+    const std::lock_guard<std::mutex> lock(writeMutex_);
+    writeFd_.Reset();
+    readFd_.Reset();
+}
+
+void CdpConnection::MarkClosed() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        for (auto& [id, pending] : pending_) {
+            pending->done = true;
+            pending->ok = false;
+            pending->error = "The browser has gone";
+            pending->code = kErrorDisconnected;
+        }
+        pending_.clear();
+    }
+    replied_.notify_all();
+}
+
+std::int64_t CdpConnection::Write(const std::string& method,
+                                  Json&& params,
+                                  const std::string& sessionId,
+                                  std::shared_ptr<Pending>* track) {
+    const std::int64_t id = nextId_++;
+    Json message = {{"id", id}, {"method", method}, {"params", std::move(params)}};
+    if (!sessionId.empty()) {
+        message["sessionId"] = sessionId;
+    }
+    std::string text = message.dump(-1, ' ', false, Json::error_handler_t::replace);
+    text.push_back('\0');
+
+    if (track) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) {
+            return -1;
+        }
+        // Registered before the message goes out: the reply may come back before Write returns.
+        *track = std::make_shared<Pending>();
+        (*track)->sessionId = sessionId;
+        pending_[id] = *track;
+    }
+
+    const std::lock_guard<std::mutex> lock(writeMutex_);
+    if (closed_ || !writeFd_.Valid()) {
+        return -1;
+    }
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(writeFd_.Get(), text.data() + written, text.size() - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{writeFd_.Get(), POLLOUT, 0};
+            if (::poll(&p, 1, kWriteTimeoutMs) > 0 && !(p.revents & (POLLERR | POLLHUP))) {
+                continue;
+            }
+        }
+        // A browser that stopped reading (or has gone) leaves half a message in the pipe: the stream is
+        // of no further use.
+        MarkClosed();
+        return -1;
+    }
+    return id;
+}
+
+void CdpConnection::FailSession(const std::string& sessionId) {
+    if (sessionId.empty()) {
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        std::erase_if(pending_, [&](const auto& entry) {
+            const auto& pending = entry.second;
+            if (pending->sessionId != sessionId) {
+                return false;
+            }
+            pending->done = true;
+            pending->ok = false;
+            pending->error = "The page has gone";
+            pending->code = kErrorDisconnected;
+            return true;
+        });
+    }
+    replied_.notify_all();
+}
+
+Json CdpConnection::Call(const std::string& method,
+                         Json params,
+                         const std::string& sessionId,
+                         int timeoutMs) {
+    std::shared_ptr<Pending> pending;
+    const std::int64_t id = Write(method, std::move(params), sessionId, &pending);
+    if (id < 0 || !pending) {
+        throw PlatformError("The browser has gone (" + method + ")", kErrorDisconnected, "Chromium");
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool answered =
+        replied_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pending->done; });
+    if (!answered) {
+        pending_.erase(id);
+        throw PlatformError("The browser did not answer " + method + " in time", kErrorTimeout, "Chromium");
+    }
+    if (!pending->ok) {
+        throw PlatformError(pending->error + " (" + method + ")", pending->code, "Chromium");
+    }
+    return std::move(pending->result);
+}
+
+bool CdpConnection::Send(const std::string& method, Json params, const std::string& sessionId) {
+    return Write(method, std::move(params), sessionId, nullptr) >= 0;
+}
+
+void CdpConnection::ReadLoop() {
+    MessageFramer framer;
+    std::vector<char> chunk(kReadChunk);
+    for (;;) {
+        pollfd fds[2] = {{readFd_.Get(), POLLIN, 0}, {stopFd_.Get(), POLLIN, 0}};
+        const int ready = ::poll(fds, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (fds[1].revents) {
+            return;  // Stop(): the owner knows, nobody is told
+        }
+        if (!fds[0].revents) {
+            continue;
+        }
+        const ssize_t n = ::read(readFd_.Get(), chunk.data(), chunk.size());
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (n <= 0) {
+            break;  // end of file: the browser has gone
+        }
+        framer.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(n)),
+                    [this](std::string_view text) { HandleMessage(text); });
+    }
+    MarkClosed();
+    if (!closedReported_.exchange(true) && handlers_.onClosed) {
+        handlers_.onClosed();
+    }
+}
+
+void CdpConnection::HandleMessage(std::string_view text) {
+    Json message = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (message.is_discarded() || !message.is_object()) {
+        ++malformed_;
+        return;
+    }
+    const auto id = message.find("id");
+    if (id != message.end()) {
+        if (!id->is_number_integer()) {
+            ++malformed_;
+            return;
+        }
+        std::shared_ptr<Pending> pending;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            const auto entry = pending_.find(id->get<std::int64_t>());
+            if (entry == pending_.end()) {
+                ++unmatched_;
+                return;
+            }
+            pending = entry->second;
+            pending_.erase(entry);
+            const auto error = message.find("error");
+            if (error != message.end()) {
+                pending->ok = false;
+                pending->error = "The browser refused the call";
+                if (error->is_object()) {
+                    pending->error = error->value("message", pending->error);
+                    const auto code = error->find("code");
+                    if (code != error->end() && code->is_number_integer()) {
+                        pending->code = static_cast<std::int32_t>(code->get<std::int64_t>());
+                    }
+                }
+            } else {
+                const auto result = message.find("result");
+                pending->ok = true;
+                pending->result = result != message.end() ? std::move(*result) : Json::object();
+            }
+            pending->done = true;
+        }
+        replied_.notify_all();
+        return;
+    }
+    const auto method = message.find("method");
+    if (method == message.end() || !method->is_string()) {
+        ++malformed_;
+        return;
+    }
+    if (!handlers_.onEvent) {
+        return;
+    }
+    // The reader thread is an OS callback boundary: nothing may leave it.
+    try {
+        handlers_.onEvent(std::move(message));
+    } catch (...) {
+        ++malformed_;
+    }
+}
+
+}  // namespace qm::cr

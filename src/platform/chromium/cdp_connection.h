@@ -1,0 +1,110 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+
+#include "platform/posix/unique_fd.h"
+
+namespace qm::cr {
+
+using Json = nlohmann::json;
+
+// PlatformError numbers of the connection.
+inline constexpr std::int32_t kErrorTimeout = -2147023436;       // the browser did not answer in time
+inline constexpr std::int32_t kErrorDisconnected = -2147417848;  // the browser has gone
+
+// One DevTools-protocol connection over a pair of pipe descriptors (messages are JSON texts, each ending
+// in a NUL byte). An I/O thread owns the reading end: it matches replies to their calls and hands every
+// event (a message with a "method" and no "id") to the event handler, on the I/O thread. Calls are made
+// from any thread: Call waits for its own reply, at most its timeout; Send does not wait and drops the
+// reply. Nothing from the browser can make a call hang or crash the program: malformed messages and
+// replies nobody waits for are counted and dropped, end-of-file fails every waiting call and every later
+// one with PlatformError(kErrorDisconnected), and the handler for it runs once.
+class CdpConnection {
+  public:
+    struct Handlers {
+        std::function<void(Json&& event)> onEvent;  // I/O thread
+        std::function<void()> onClosed;             // I/O thread, once
+    };
+
+    static constexpr int kDefaultTimeoutMs = 5000;
+
+    CdpConnection(posix::UniqueFd readFromBrowser, posix::UniqueFd writeToBrowser);
+    CdpConnection(const CdpConnection&) = delete;
+    CdpConnection& operator=(const CdpConnection&) = delete;
+    // Stops the I/O thread (no handler runs after this returns) and fails the calls still waiting.
+    ~CdpConnection();
+
+    // Starts the I/O thread. Handlers are fixed from here on.
+    void Start(Handlers handlers);
+    // Stops the I/O thread and closes both descriptors; waiting calls fail. Idempotent.
+    void Stop();
+
+    // Sends `method` and waits for its reply: the "result" object. Throws PlatformError when the browser
+    // answers with an error (its message and code), when no answer comes within `timeoutMs`, or when the
+    // connection is closed.
+    Json Call(const std::string& method,
+              Json params = Json::object(),
+              const std::string& sessionId = {},
+              int timeoutMs = kDefaultTimeoutMs);
+    // Sends `method` without waiting; the reply is dropped. Answers false when the connection is closed
+    // (nothing is sent then).
+    bool Send(const std::string& method, Json params = Json::object(), const std::string& sessionId = {});
+
+    bool Closed() const { return closed_.load(); }
+    // Fails at once every call still waiting for an answer from `sessionId` (its page crashed or went
+    // away, so no answer will come). Thread-safe.
+    void FailSession(const std::string& sessionId);
+
+    // What the reader dropped: texts that were not JSON objects of the protocol, and replies that no call
+    // waited for (late replies of timed-out calls, replies to Send).
+    std::size_t MalformedCount() const { return malformed_.load(); }
+    std::size_t UnmatchedReplyCount() const { return unmatched_.load(); }
+
+  private:
+    struct Pending {
+        std::string sessionId;
+        bool done = false;
+        bool ok = false;
+        Json result;
+        std::string error;
+        std::int32_t code = 0;
+    };
+
+    // Sends one message; with `track`, registers a call waiting for its reply first. -1 when the
+    // connection is closed.
+    std::int64_t Write(const std::string& method,
+                       Json&& params,
+                       const std::string& sessionId,
+                       std::shared_ptr<Pending>* track);
+    void ReadLoop();
+    void HandleMessage(std::string_view text);
+    void MarkClosed();
+
+    posix::UniqueFd readFd_;
+    posix::UniqueFd writeFd_;
+    posix::UniqueFd stopFd_;
+    Handlers handlers_;
+    std::thread reader_;
+    bool started_ = false;
+
+    std::mutex writeMutex_;
+    std::mutex mutex_;
+    std::condition_variable replied_;
+    std::map<std::int64_t, std::shared_ptr<Pending>> pending_;
+    std::atomic<std::int64_t> nextId_{1};
+    std::atomic<bool> closed_{false};
+    std::atomic<bool> closedReported_{false};
+    std::atomic<std::size_t> malformed_{0};
+    std::atomic<std::size_t> unmatched_{0};
+};
+
+}  // namespace qm::cr

@@ -1,0 +1,277 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/task_poster.h"
+#include "base/variant.h"
+#include "platform/chromium/cdp_connection.h"
+#include "watch/element_collection.h"
+#include "watch/page_document.h"
+#include "watch/page_element.h"
+#include "watch/page_window.h"
+#include "watch/sink_list.h"
+#include "watch/style_sheet.h"
+
+namespace qm::cr {
+
+class ChromiumDocument;
+class ChromiumElement;
+class ChromiumStyleSheet;
+class ChromiumWindow;
+
+// One document of a page, as the program's script world in it sees it: the door through which every
+// page object of that document (and of the same-site frames inside it) is read and written. Reads are
+// one protocol call each, made after the writes still queued have been sent; writes are queued and sent
+// together, in order, without waiting, before the next read or at the end of the current event,
+// whichever comes first. A write that fails inside the page is dropped there. Once the document has
+// gone (a new page, the browser closed) every read throws PlatformError.
+//
+// Objects keep their identity: asking twice for the same element, document or window of this document
+// gives the same object. Every object handed out lives as long as the document does (as the page's own
+// objects do), and the last lists handed out are kept too, so a caller may hold a plain reference to one
+// while it works; they are let go some time after the document has gone (ReleaseObjects). Used on the
+// user-interface thread only.
+class PageContext : public std::enable_shared_from_this<PageContext> {
+  public:
+    PageContext(std::shared_ptr<CdpConnection> connection,
+                TaskPoster& poster,
+                std::string sessionId,
+                int contextId,
+                std::string frameId);
+    PageContext(const PageContext&) = delete;
+    PageContext& operator=(const PageContext&) = delete;
+    ~PageContext();
+
+    int ContextId() const { return contextId_; }
+    const std::string& FrameId() const { return frameId_; }
+    const std::string& SessionId() const { return sessionId_; }
+    bool Alive() const { return alive_; }
+    // The document has gone: reads fail from now on and queued writes are dropped.
+    void MarkGone();
+    // Lets go of the objects handed out (those the program still holds keep failing). Called a while
+    // after the document has gone, so that no handler still works with one.
+    void ReleaseObjects();
+    // Keeps a list handed out alive for a while (the last kKeptLists of them).
+    void KeepList(std::shared_ptr<ElementCollection> list);
+    static constexpr std::size_t kKeptLists = 64;
+
+    // Runs page-library operations (each `[op, args...]`) in one call and returns their results, in
+    // order. Throws PlatformError when the page refuses (the operation's own error) or has gone.
+    Json Run(const Json& batch);
+    Json RunOne(Json op);
+    // Queues one write.
+    void Write(Json op);
+    // Sends the queued writes now, without waiting.
+    void Flush();
+    // Calls made and writes sent since the document was opened, for tests and measurements.
+    int CallCount() const { return calls_; }
+    int WriteBatchCount() const { return writeBatches_; }
+
+    // The objects of this document, by the page library's numbers (0: none, giving null).
+    std::shared_ptr<ChromiumDocument> DocumentFor(int id);
+    std::shared_ptr<ChromiumWindow> WindowFor(int id);
+    std::shared_ptr<ChromiumElement> ElementFor(int id);
+    std::shared_ptr<ChromiumStyleSheet> SheetFor(int id);
+    // The document (1) and its window (2), only if the program holds them: the targets of page events.
+    std::shared_ptr<ChromiumDocument> ExistingDocument();
+    std::shared_ptr<ChromiumWindow> ExistingWindow();
+
+    // Code handed to SetTimeout waits here for the page's timer (by key).
+    std::int64_t AddTimeout(std::string code);
+    std::optional<std::string> TakeTimeout(std::int64_t key);
+
+    // Writes an attribute from the page's own script world: event-handler attributes ("on...") belong
+    // to the world that sets them, and only the page's world makes them take effect for the page.
+    void SetAttributeInPageWorld(int elementId, const std::string& name, const Variant& value);
+
+    const std::shared_ptr<CdpConnection>& Connection() const { return connection_; }
+    TaskPoster& Poster() const { return poster_; }
+    // Which document of the world's window this is (the page library counts them); 0 until known.
+    // Calls meant for it are refused once the window shows another document.
+    std::int64_t Generation() const { return generation_; }
+    void SetGeneration(std::int64_t generation) { generation_ = generation; }
+    // The page's own script world of the same document (0 while unknown); set by the browser.
+    int PageWorldContextId() const { return pageWorldContextId_; }
+    void SetPageWorldContextId(int id) { pageWorldContextId_ = id; }
+
+  private:
+    Json Evaluate(const std::string& expression, bool byValue);
+    void CheckAlive() const;
+    template <typename T>
+    std::shared_ptr<T> Cached(std::map<int, std::shared_ptr<T>>& cache, int id);
+
+    std::shared_ptr<CdpConnection> connection_;
+    TaskPoster& poster_;
+    std::string sessionId_;
+    int contextId_;
+    std::string frameId_;
+    bool alive_ = true;
+    bool libraryChecked_ = false;
+
+    Json writes_ = Json::array();
+    bool flushPosted_ = false;
+    int calls_ = 0;
+    int writeBatches_ = 0;
+
+    std::map<int, std::shared_ptr<ChromiumDocument>> documents_;
+    std::map<int, std::shared_ptr<ChromiumWindow>> windows_;
+    std::map<int, std::shared_ptr<ChromiumElement>> elements_;
+    std::map<int, std::shared_ptr<ChromiumStyleSheet>> sheets_;
+    std::vector<std::shared_ptr<ElementCollection>> keptLists_;
+    std::size_t nextKept_ = 0;
+
+    std::map<std::int64_t, std::string> timeouts_;
+    std::int64_t nextTimeout_ = 1;
+    int pageWorldContextId_ = 0;
+    std::int64_t generation_ = 0;
+};
+
+// What one batched read tells of an element; the element answers these from it until it is written or
+// read again in a newer batch.
+struct ElementSnapshot {
+    std::string tag;
+    int parentId = 0;
+    std::string parentTag;
+    Variant width;
+    Variant height;
+    Variant src;
+    Variant href;
+    std::optional<std::string> innerText;  // read for DIV elements only
+    std::string position;
+    std::string visibility;
+};
+
+class ChromiumElement final : public Element {
+  public:
+    ChromiumElement(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
+
+    // Element:
+    const void* Identity() const override { return this; }
+    Variant GetAttribute(const std::string& name) override;
+    void SetAttribute(const std::string& name, const Variant& value) override;
+    std::string GetStyle(StyleProperty property) override;
+    void SetStyle(StyleProperty property, const std::string& value) override;
+    std::string InnerText() override;
+    std::shared_ptr<Element> ParentElement() override;
+    std::string TagName() override;
+    std::shared_ptr<ElementCollection> All() override;
+    void SetOuterHTML(const std::string& html) override;
+    std::string ComponentFromPoint(std::int32_t x, std::int32_t y) override;
+    Variant Width() override;
+    Variant Height() override;
+    std::shared_ptr<PageWindow> ContentWindow() override;
+
+    int Id() const { return id_; }
+    void SetSnapshot(ElementSnapshot snapshot);
+    // What the parent's side of a batched read tells: its tag and its href.
+    void SetKnownTag(const std::string& tag) { tag_ = tag; }
+    void SetKnownHref(Variant href) { knownHref_ = std::move(href); }
+    bool HasSnapshot() const { return snapshot_.has_value(); }
+
+  private:
+    std::shared_ptr<PageContext> context_;
+    int id_;
+    std::optional<ElementSnapshot> snapshot_;
+    std::optional<std::string> tag_;
+    std::optional<Variant> knownHref_;
+};
+
+// A list of elements: everything below a document or element, possibly narrowed to one tag. A narrowed
+// list is read whole at its first use (one call answers every element's tag, parent, size, src, href,
+// inline position and visibility, and the text of DIV elements); the whole-document list answers its
+// length alone and is read whole only when an item is asked for. Once read, the list is a snapshot.
+class ChromiumCollection final : public ElementCollection {
+  public:
+    ChromiumCollection(std::shared_ptr<PageContext> context,
+                       int scopeId,
+                       std::string tag,
+                       bool empty = false);
+
+    // ElementCollection:
+    std::int32_t Length() override;
+    std::shared_ptr<Element> Item(std::int32_t index) override;
+    std::shared_ptr<ElementCollection> Tags(const std::string& name) override;
+
+  private:
+    void Load();
+
+    std::shared_ptr<PageContext> context_;
+    int scopeId_;
+    std::string tag_;
+    bool empty_;
+    std::optional<std::int32_t> count_;
+    std::optional<std::vector<std::shared_ptr<ChromiumElement>>> items_;
+};
+
+class ChromiumDocument final : public PageDocument, public std::enable_shared_from_this<ChromiumDocument> {
+  public:
+    ChromiumDocument(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
+
+    // PageDocument:
+    const void* Identity() const override { return this; }
+    std::shared_ptr<ElementCollection> All() override;
+    std::shared_ptr<Element> Body() override;
+    std::shared_ptr<PageWindow> ParentWindow() override;
+    std::shared_ptr<Element> DocumentElement() override;
+    std::int32_t FramesLength() override;
+    std::shared_ptr<PageWindow> FramesItem(std::int32_t index) override;
+    std::int32_t StyleSheetsLength() override;
+    std::shared_ptr<StyleSheet> StyleSheetsItem(std::int32_t index) override;
+    std::shared_ptr<StyleSheet> CreateStyleSheet(const std::string& href, std::int32_t index) override;
+    std::unique_ptr<EventConnection> Connect(std::weak_ptr<PageDocumentEvents> sink) override;
+
+    const std::shared_ptr<PageContext>& Context() const { return context_; }
+    // An activation that nobody hears yet is kept for the first listener.
+    void FireActivate();
+    void FirePropertyChange();
+
+  private:
+    std::shared_ptr<PageContext> context_;
+    int id_;
+    bool activationPending_ = false;
+    SinkList<PageDocumentEvents> sinks_;
+};
+
+class ChromiumWindow final : public PageWindow {
+  public:
+    ChromiumWindow(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
+
+    // PageWindow:
+    const void* Identity() const override { return this; }
+    std::shared_ptr<PageDocument> Document() override;
+    std::int32_t ScreenLeft() override;
+    std::int32_t ScreenTop() override;
+    void SetTimeout(const std::string& code, std::int32_t milliseconds) override;
+    std::unique_ptr<EventConnection> Connect(std::weak_ptr<PageWindowEvents> sink) override;
+
+    void FireBeforeUnload();
+
+  private:
+    std::shared_ptr<PageContext> context_;
+    int id_;
+    SinkList<PageWindowEvents> sinks_;
+};
+
+class ChromiumStyleSheet final : public StyleSheet {
+  public:
+    ChromiumStyleSheet(std::shared_ptr<PageContext> context, int id)
+        : context_(std::move(context)), id_(id) {}
+
+    // StyleSheet:
+    std::shared_ptr<Element> OwningElement() override;
+    void AddRule(const std::string& selector, const std::string& style, std::int32_t index) override;
+
+  private:
+    std::shared_ptr<PageContext> context_;
+    int id_;
+};
+
+// A page value (JSON) as the program reads it.
+Variant VariantFromJson(const Json& value);
+
+}  // namespace qm::cr

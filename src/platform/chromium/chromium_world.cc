@@ -1,0 +1,972 @@
+#include "platform/chromium/chromium_world.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+#include "base/platform_error.h"
+#include "platform/chromium/page_script.h"
+
+namespace qm::cr {
+
+namespace {
+
+// A request for a new window older than this no longer pairs with a new target: the page named a
+// window that already existed, and no target came of it.
+constexpr std::int64_t kWindowOpenMaxAgeMs = 2000;
+// A popup taken by a hidden browser while still blank is closed after this long at the latest.
+constexpr int kHostedPopupMs = 30000;
+// The objects of a document that has gone are kept this long before they are let go.
+constexpr std::int64_t kObjectGraceMs = 5000;
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string StringField(const Json& object, const char* name) {
+    if (!object.is_object()) {
+        return {};
+    }
+    const auto field = object.find(name);
+    return field != object.end() && field->is_string() ? field->get<std::string>() : std::string();
+}
+
+bool BoolField(const Json& object, const char* name) {
+    if (!object.is_object()) {
+        return false;
+    }
+    const auto field = object.find(name);
+    return field != object.end() && field->is_boolean() && field->get<bool>();
+}
+
+int IntField(const Json& object, const char* name) {
+    if (!object.is_object()) {
+        return 0;
+    }
+    const auto field = object.find(name);
+    return field != object.end() && field->is_number_integer() ? field->get<int>() : 0;
+}
+
+// A coordinate reported by the page, held inside the 32-bit range whatever the page said.
+std::optional<std::int32_t> Coordinate(const Json& object, const char* name) {
+    const auto field = object.find(name);
+    if (field == object.end() || !field->is_number()) {
+        return std::nullopt;
+    }
+    const double v = field->get<double>();
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    constexpr double kLimit = 1e9;
+    return static_cast<std::int32_t>(std::lround(std::fmax(-kLimit, std::fmin(kLimit, v))));
+}
+
+bool IsBlankAddress(const std::string& url) {
+    return url.empty() || url.rfind("about:blank", 0) == 0;
+}
+
+}  // namespace
+
+// The state behind one user-input component handed to the program.
+struct ProbeState {
+    bool watching = false;
+    std::int32_t thread = 0;
+    SinkList<UiProbeEvents> sinks;
+};
+
+namespace {
+
+class ChromiumUiProbe final : public CUiProbe {
+  public:
+    explicit ChromiumUiProbe(std::shared_ptr<ProbeState> state) : state_(std::move(state)) {}
+    void StartWatch(std::int32_t& threadId) override {
+        state_->watching = true;
+        state_->thread = threadId;
+    }
+    void StopWatch() override { state_->watching = false; }
+    std::unique_ptr<EventConnection> Connect(std::weak_ptr<UiProbeEvents> sink) override {
+        return state_->sinks.Add(std::move(sink));
+    }
+
+  private:
+    std::shared_ptr<ProbeState> state_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// ChromiumWorld
+
+std::shared_ptr<ChromiumWorld> ChromiumWorld::Create(std::unique_ptr<CdpConnection> connection,
+                                                     EventLoop& loop,
+                                                     TaskPoster& poster) {
+    return std::make_shared<ChromiumWorld>(std::move(connection), loop, poster);
+}
+
+ChromiumWorld::ChromiumWorld(std::unique_ptr<CdpConnection> connection, EventLoop& loop, TaskPoster& poster)
+    : connection_(std::move(connection)),
+      loop_(loop),
+      poster_(poster),
+      shell_(std::make_shared<ChromiumShellWindows>()) {}
+
+ChromiumWorld::~ChromiumWorld() {
+    // No event reaches this object once it is being destroyed; page objects still held by the program
+    // fail their calls from now on.
+    connection_->Stop();
+    for (const auto& [id, target] : sessions_) {
+        target->alive = false;
+        for (auto& [cid, info] : target->contexts) {
+            if (info.program) {
+                info.program->MarkGone();
+                info.program->ReleaseObjects();
+            }
+        }
+        target->hostTimer.reset();
+    }
+    for (const auto& grave : graveyard_) {
+        grave.context->ReleaseObjects();
+    }
+}
+
+void ChromiumWorld::Bury(const std::shared_ptr<PageContext>& context) {
+    context->MarkGone();
+    graveyard_.push_back({context, SteadyMs()});
+}
+
+void ChromiumWorld::SweepGraveyard() {
+    // The objects of a document that has gone are let go only a while later: a handler that was working
+    // with one when the document went may still be on the stack.
+    const std::int64_t now = SteadyMs();
+    std::erase_if(graveyard_, [now](const Grave& grave) {
+        if (now - grave.buriedAtMs < kObjectGraceMs) {
+            return false;
+        }
+        grave.context->ReleaseObjects();
+        return true;
+    });
+}
+
+void ChromiumWorld::Start() {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    std::weak_ptr<ChromiumWorld> weak = weak_from_this();
+    TaskPoster& poster = poster_;
+    CdpConnection* connection = connection_.get();
+    // Read on the I/O thread before the event is queued: a page that crashed or went away fails the
+    // calls still waiting for it at once, instead of leaving the program waiting for their timeout.
+    auto pages = std::make_shared<std::map<std::string, std::string>>();  // target id -> session id
+    const auto failWaitingCalls = [connection, pages](const Json& event) {
+        const std::string method = StringField(event, "method");
+        const Json params = event.contains("params") ? event["params"] : Json::object();
+        if (method == "Target.attachedToTarget") {
+            (*pages)[StringField(params.value("targetInfo", Json::object()), "targetId")] =
+                StringField(params, "sessionId");
+        } else if (method == "Target.detachedFromTarget") {
+            connection->FailSession(StringField(params, "sessionId"));
+            pages->erase(StringField(params, "targetId"));
+        } else if (method == "Target.targetCrashed" || method == "Target.targetDestroyed") {
+            const auto page = pages->find(StringField(params, "targetId"));
+            if (page != pages->end()) {
+                connection->FailSession(page->second);
+            }
+        } else if (method == "Inspector.targetCrashed" || method == "Inspector.detached") {
+            connection->FailSession(StringField(event, "sessionId"));
+        }
+    };
+    connection_->Start(CdpConnection::Handlers{[weak, &poster, failWaitingCalls](Json&& event) {
+                                                   failWaitingCalls(event);
+                                                   poster.PostTask([weak, event = std::move(event)] {
+                                                       if (const auto world = weak.lock()) {
+                                                           world->HandleEvent(event);
+                                                       }
+                                                   });
+                                               },
+                                               [weak, &poster] {
+                                                   poster.PostTask([weak] {
+                                                       if (const auto world = weak.lock()) {
+                                                           world->HandleDisconnect();
+                                                       }
+                                                   });
+                                               }});
+    connection_->Call("Target.setDiscoverTargets", {{"discover", true}});
+    // Every new page, popups included, is attached paused: nothing of it runs before the program has
+    // decided about it and set it up.
+    connection_->Call("Target.setAutoAttach",
+                      {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}});
+}
+
+std::shared_ptr<ShellWindows> ChromiumWorld::CreateShellWindows() {
+    return shell_;
+}
+
+std::unique_ptr<CUiProbe> ChromiumWorld::CreateUiProbe() {
+    auto state = std::make_shared<ProbeState>();
+    std::erase_if(probes_, [](const auto& p) { return p.expired(); });
+    probes_.push_back(state);
+    return std::make_unique<ChromiumUiProbe>(std::move(state));
+}
+
+std::shared_ptr<HiddenBrowser> ChromiumWorld::CreateHiddenBrowser() {
+    return std::make_shared<ChromiumHiddenBrowser>();
+}
+
+bool ChromiumWorld::OpenWindow(const std::string& url) {
+    if (disconnected_) {
+        return false;
+    }
+    // Not waited for: the new target is attached paused, and the browser may hold its answer until the
+    // target runs, which needs this thread.
+    return connection_->Send("Target.createTarget", {{"url", url}, {"newWindow", true}});
+}
+
+std::vector<std::shared_ptr<ChromiumBrowser>> ChromiumWorld::Browsers() const {
+    return shell_->Browsers();
+}
+
+const PageTarget* ChromiumWorld::TargetOf(const ChromiumBrowser& browser) const {
+    return browser.Target().get();
+}
+
+std::shared_ptr<PageTarget> ChromiumWorld::FindSession(const std::string& sessionId) const {
+    const auto entry = sessions_.find(sessionId);
+    return entry == sessions_.end() ? nullptr : entry->second;
+}
+
+std::shared_ptr<PageTarget> ChromiumWorld::FindTarget(const std::string& targetId) const {
+    const auto entry = targetSessions_.find(targetId);
+    return entry == targetSessions_.end() ? nullptr : FindSession(entry->second);
+}
+
+void ChromiumWorld::HandleEvent(const Json& event) {
+    SweepGraveyard();
+    if (disconnected_ || !event.is_object()) {
+        return;
+    }
+    const std::string method = StringField(event, "method");
+    const auto paramsEntry = event.find("params");
+    const Json params =
+        paramsEntry != event.end() && paramsEntry->is_object() ? *paramsEntry : Json::object();
+    const std::string sessionId = StringField(event, "sessionId");
+
+    if (method == "Target.attachedToTarget") {
+        OnAttached(params);
+        return;
+    }
+    if (method == "Target.detachedFromTarget") {
+        // Only the end of one of the program's own sessions matters; other sessions to the same page come
+        // and go without changing anything.
+        const auto target = FindSession(StringField(params, "sessionId"));
+        if (target) {
+            OnTargetGone(target->targetId);
+        }
+        return;
+    }
+    if (method == "Target.targetDestroyed") {
+        OnTargetGone(StringField(params, "targetId"));
+        return;
+    }
+    if (method == "Target.targetCrashed") {
+        OnTargetCrashed(StringField(params, "targetId"));
+        return;
+    }
+    if (sessionId.empty()) {
+        return;
+    }
+    const auto target = FindSession(sessionId);
+    if (!target || !target->alive) {
+        return;  // a session the program does not know, or one that has ended
+    }
+    OnSessionEvent(target, method, params);
+}
+
+void ChromiumWorld::OnAttached(const Json& params) {
+    const std::string sessionId = StringField(params, "sessionId");
+    const Json info = params.contains("targetInfo") ? params["targetInfo"] : Json::object();
+    const std::string targetId = StringField(info, "targetId");
+    const bool waiting = BoolField(params, "waitingForDebugger");
+    if (sessionId.empty() || targetId.empty()) {
+        return;
+    }
+    if (StringField(info, "type") != "page") {
+        // Workers and the browser's own pages are none of the program's business; they must not stay
+        // paused because of it.
+        if (waiting) {
+            connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), sessionId);
+        }
+        connection_->Send("Target.detachFromTarget", {{"sessionId", sessionId}});
+        return;
+    }
+    if (targetSessions_.count(targetId) || sessions_.count(sessionId)) {
+        return;  // a second session to a page the program already watches
+    }
+
+    auto target = std::make_shared<PageTarget>();
+    target->targetId = targetId;
+    target->sessionId = sessionId;
+    target->openerId = StringField(info, "openerId");
+    target->canAccessOpener = BoolField(info, "canAccessOpener");
+    target->url = StringField(info, "url");
+    target->mainFrameId = targetId;  // a page's main frame carries its target's id
+    target->threadId = nextThreadId_++;
+    sessions_[sessionId] = target;
+    targetSessions_[targetId] = sessionId;
+
+    const auto opener = target->openerId.empty() ? nullptr : FindTarget(target->openerId);
+    if (waiting && opener && opener->alive &&
+        (opener->role == PageTarget::Role::Browser || opener->role == PageTarget::Role::Hosted)) {
+        target->role = PageTarget::Role::Popup;
+        DecidePopup(target, opener);
+        return;
+    }
+    AdoptAsBrowser(target, waiting);
+}
+
+void ChromiumWorld::AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bool paused) {
+    target->role = PageTarget::Role::Browser;
+    const std::string& sid = target->sessionId;
+    try {
+        // The probe and the page library go in before anything of the page runs.
+        // FIXME: frames of another site run in processes of their own, which this session does not
+        // attach to; input given inside them is not reported.
+        connection_->Call("Runtime.addBinding",
+                          {{"name", kReportBinding}, {"executionContextName", kWorldName}}, sid);
+        connection_->Call("Page.addScriptToEvaluateOnNewDocument",
+                          {{"source", std::string(kPageScript)}, {"worldName", kWorldName}}, sid);
+        connection_->Call("Page.enable", Json::object(), sid);
+        connection_->Call("Runtime.enable", Json::object(), sid);
+        if (paused) {
+            connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), sid);
+        } else {
+            // A page that was open before the program: its current document gets the world now.
+            const Json world =
+                connection_->Call("Page.createIsolatedWorld",
+                                  {{"frameId", target->mainFrameId}, {"worldName", kWorldName}}, sid);
+            const int contextId = IntField(world, "executionContextId");
+            if (contextId != 0) {
+                connection_->Call("Runtime.evaluate",
+                                  {{"expression", std::string(kPageScript)}, {"contextId", contextId}}, sid);
+                OnContextCreated(target,
+                                 {{"id", contextId},
+                                  {"name", kWorldName},
+                                  {"auxData", {{"frameId", target->mainFrameId}, {"type", "isolated"}}}});
+            }
+        }
+    } catch (const PlatformError& e) {
+        // A page that went away while it was set up is dropped when its end is reported; one that is still
+        // there is watched all the same (its probe may be missing, which only makes its windows
+        // unrequested).
+        std::fprintf(stderr, "quillmere: setting up a page failed: %s\n", e.what());
+        if (paused) {
+            connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), sid);
+        }
+    }
+    if (!target->alive) {
+        return;
+    }
+    auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
+    target->browser = browser;
+    shell_->Add(browser);
+    std::weak_ptr<ChromiumShellWindows> shell = shell_;
+    poster_.PostTask([shell] {
+        if (const auto s = shell.lock()) {
+            s->FireWindowRegistered();
+        }
+    });
+}
+
+void ChromiumWorld::DecidePopup(const std::shared_ptr<PageTarget>& popup,
+                                const std::shared_ptr<PageTarget>& opener) {
+    // The address the opener asked for: its requests for new windows pair with new targets in order.
+    std::string url = popup->url;
+    const std::int64_t now = SteadyMs();
+    while (!opener->windowOpens.empty() && now - opener->windowOpens.front().atMs > kWindowOpenMaxAgeMs) {
+        opener->windowOpens.pop_front();
+    }
+    if (!opener->windowOpens.empty()) {
+        url = opener->windowOpens.front().url;
+        opener->windowOpens.pop_front();
+    }
+
+    std::shared_ptr<HiddenBrowser> ppDisp;
+    bool cancel = false;
+    try {
+        if (opener->role == PageTarget::Role::Hosted && opener->host) {
+            opener->host->FireNewWindow2(ppDisp, cancel);
+        } else if (const auto browser = opener->browser.lock()) {
+            browser->FireNewWindow2(ppDisp, cancel);
+        }
+    } catch (const std::exception& e) {
+        // A decision that fails lets the window open, as a browser without the program would.
+        std::fprintf(stderr, "quillmere: the new-window decision failed: %s\n", e.what());
+        ppDisp.reset();
+        cancel = false;
+    }
+    if (!popup->alive) {
+        return;
+    }
+    if (cancel) {
+        KillPausedPopup(popup);
+        return;
+    }
+    if (ppDisp) {
+        const auto host = std::dynamic_pointer_cast<ChromiumHiddenBrowser>(ppDisp);
+        if (!host) {
+            KillPausedPopup(popup);
+            return;
+        }
+        if (IsBlankAddress(url)) {
+            HostPopup(popup, host);
+            return;
+        }
+        KillPausedPopup(popup);
+        poster_.PostTask([host, url] { host->FireBeforeNavigate2(url); });
+        return;
+    }
+    AdoptAsBrowser(popup, /*paused=*/true);
+}
+
+void ChromiumWorld::HostPopup(const std::shared_ptr<PageTarget>& popup,
+                              const std::shared_ptr<ChromiumHiddenBrowser>& host) {
+    // A popup opened blank shows its real address only when its opener sends it somewhere, after it has
+    // been let run: every page request it makes is stopped and handed to the hidden browser instead.
+    // FIXME: an opener that writes into the blank popup instead of sending it anywhere makes no request;
+    // that popup stays (blank to the network, but showing what was written) until its time is up.
+    popup->role = PageTarget::Role::Hosted;
+    popup->host = host;
+    try {
+        connection_->Call(
+            "Fetch.enable",
+            {{"patterns",
+              Json::array(
+                  {{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}},
+            popup->sessionId);
+    } catch (const PlatformError&) {
+        KillPausedPopup(popup);
+        return;
+    }
+    connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
+    poster_.PostTask([host] { host->FireBeforeNavigate2("about:blank"); });
+
+    std::weak_ptr<ChromiumWorld> weakWorld = weak_from_this();
+    std::weak_ptr<PageTarget> weakPopup = popup;
+    popup->hostTimer = loop_.CreateTimer([weakWorld, weakPopup] {
+        const auto world = weakWorld.lock();
+        const auto target = weakPopup.lock();
+        if (world && target && target->alive && target->role == PageTarget::Role::Hosted) {
+            world->ClosePopup(target);
+        }
+    });
+    popup->hostTimer->Start(kHostedPopupMs);
+}
+
+void ChromiumWorld::KillPausedPopup(const std::shared_ptr<PageTarget>& popup) {
+    popup->role = PageTarget::Role::Closing;
+    ++killedPopups_;
+    if (!popup->canAccessOpener) {
+        connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
+        return;
+    }
+    // A popup that can reach its opener is closed only after it was let go to a blank page: the opener
+    // is held inside window.open() until then. The three go out together, so the popup's own page never
+    // starts.
+    connection_->Send("Page.navigate", {{"url", "about:blank"}}, popup->sessionId);
+    connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
+    connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
+}
+
+void ChromiumWorld::ClosePopup(const std::shared_ptr<PageTarget>& popup) {
+    if (popup->role != PageTarget::Role::Closing) {
+        ++killedPopups_;
+    }
+    popup->role = PageTarget::Role::Closing;
+    popup->hostTimer.reset();
+    connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
+}
+
+void ChromiumWorld::OnRequestPaused(const std::shared_ptr<PageTarget>& target, const Json& params) {
+    const std::string requestId = StringField(params, "requestId");
+    if (requestId.empty()) {
+        return;
+    }
+    if (target->role != PageTarget::Role::Hosted || !target->host) {
+        connection_->Send("Fetch.continueRequest", {{"requestId", requestId}}, target->sessionId);
+        return;
+    }
+    const std::string url = StringField(params.value("request", Json::object()), "url");
+    const auto host = target->host;
+    const bool cancelled = host->FireBeforeNavigate2(url);
+    // The hidden browser never shows a page: the request fails either way, and a cancelled one ends the
+    // popup.
+    connection_->Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Aborted"}},
+                      target->sessionId);
+    if (cancelled && target->alive) {
+        ClosePopup(target);
+    }
+}
+
+void ChromiumWorld::MarkGone(const std::shared_ptr<PageTarget>& target) {
+    if (!target->alive) {
+        return;
+    }
+    target->alive = false;
+    for (auto& [id, info] : target->contexts) {
+        if (info.program) {
+            Bury(info.program);
+        }
+    }
+    target->current.reset();
+    target->hostTimer.reset();
+    if (const auto browser = target->browser.lock()) {
+        shell_->Remove(*browser);
+        browser->FireOnQuit();
+        std::weak_ptr<ChromiumShellWindows> shell = shell_;
+        poster_.PostTask([shell] {
+            if (const auto s = shell.lock()) {
+                s->FireWindowRevoked();
+            }
+        });
+    }
+}
+
+void ChromiumWorld::OnTargetGone(const std::string& targetId) {
+    const auto target = FindTarget(targetId);
+    if (!target) {
+        return;
+    }
+    const bool killed = target->role == PageTarget::Role::Closing;
+    MarkGone(target);
+    sessions_.erase(target->sessionId);
+    targetSessions_.erase(targetId);
+    if (killed && onPopupClosed_) {
+        onPopupClosed_();
+    }
+}
+
+void ChromiumWorld::OnTargetCrashed(const std::string& targetId) {
+    const auto target = FindTarget(targetId);
+    if (!target) {
+        return;
+    }
+    // The page's window stays (showing that it crashed); its browser object is over. If the user
+    // reloads it, the page becomes a new browser.
+    for (auto& [id, info] : target->contexts) {
+        if (info.program) {
+            Bury(info.program);
+        }
+    }
+    target->contexts.clear();
+    target->current.reset();
+    if (const auto browser = target->browser.lock()) {
+        browser->SetGone();
+        shell_->Remove(*browser);
+        target->browser.reset();
+        browser->FireOnQuit();
+    }
+}
+
+void ChromiumWorld::FireStatusChange(const std::shared_ptr<PageTarget>& target) {
+    if (target->role != PageTarget::Role::Browser) {
+        return;
+    }
+    if (const auto browser = target->browser.lock(); browser && browser->Alive()) {
+        browser->FireStatusTextChange("Done");
+    }
+}
+
+void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
+                                   const std::string& method,
+                                   const Json& params) {
+    const bool isMainFrame = StringField(params, "frameId") == target->mainFrameId;
+    if (method == "Runtime.bindingCalled") {
+        if (StringField(params, "name") == kReportBinding) {
+            OnReport(target, IntField(params, "executionContextId"), StringField(params, "payload"));
+        }
+    } else if (method == "Runtime.executionContextCreated") {
+        OnContextCreated(target, params.value("context", Json::object()));
+    } else if (method == "Runtime.executionContextDestroyed") {
+        OnContextDestroyed(target, IntField(params, "executionContextId"));
+    } else if (method == "Runtime.executionContextsCleared") {
+        for (auto& [id, info] : target->contexts) {
+            if (info.program) {
+                Bury(info.program);
+            }
+        }
+        target->contexts.clear();
+        target->current.reset();
+    } else if (method == "Page.windowOpen") {
+        target->windowOpens.push_back({StringField(params, "url"), SteadyMs()});
+    } else if (method == "Fetch.requestPaused") {
+        OnRequestPaused(target, params);
+    } else if (method == "Inspector.targetCrashed") {
+        OnTargetCrashed(target->targetId);
+    } else if (method == "Inspector.detached") {
+        OnTargetGone(target->targetId);
+    } else if (target->role != PageTarget::Role::Browser) {
+        return;
+    } else if (method == "Page.frameStartedNavigating" && isMainFrame) {
+        if (const auto browser = target->browser.lock(); browser && browser->Alive()) {
+            if (browser->FireBeforeNavigate2(StringField(params, "url"))) {
+                connection_->Send("Page.stopLoading", Json::object(), target->sessionId);
+            }
+        }
+    } else if (method == "Page.frameStartedLoading" && isMainFrame) {
+        if (const auto browser = target->browser.lock(); browser && browser->Alive()) {
+            browser->FireDownloadBegin();
+        }
+    } else if (method == "Page.frameNavigated") {
+        const Json frame = params.value("frame", Json::object());
+        if (!StringField(frame, "parentId").empty()) {
+            return;
+        }
+        target->mainFrameId =
+            StringField(frame, "id").empty() ? target->mainFrameId : StringField(frame, "id");
+        target->url = StringField(frame, "url") + StringField(frame, "urlFragment");
+        if (!target->browser.lock()) {
+            // A crashed page that the user reloaded: a browser again, announced like a new one.
+            auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
+            target->browser = browser;
+            shell_->Add(browser);
+            shell_->FireWindowRegistered();
+        }
+    } else if (method == "Page.navigatedWithinDocument" && isMainFrame) {
+        target->url = StringField(params, "url");
+        FireStatusChange(target);
+    } else if (method == "Page.domContentEventFired" || method == "Page.loadEventFired") {
+        FireStatusChange(target);
+    }
+}
+
+void ChromiumWorld::OnContextCreated(const std::shared_ptr<PageTarget>& target, const Json& context) {
+    const int id = IntField(context, "id");
+    if (id == 0) {
+        return;
+    }
+    const Json aux = context.value("auxData", Json::object());
+    PageTarget::ContextInfo info;
+    info.frameId = StringField(aux, "frameId");
+    info.pageWorld = BoolField(aux, "isDefault");
+    const auto existing = target->contexts.find(id);
+    if (existing != target->contexts.end() && existing->second.program && existing->second.program->Alive()) {
+        info.program = existing->second.program;  // made already, when the world was created by hand
+    } else if (existing != target->contexts.end() && existing->second.program) {
+        // The world's earlier document has gone; the same world now serves a new one.
+        Bury(existing->second.program);
+        info.program =
+            std::make_shared<PageContext>(connection_, poster_, target->sessionId, id, info.frameId);
+    } else if (StringField(context, "name") == kWorldName && !info.pageWorld) {
+        info.program =
+            std::make_shared<PageContext>(connection_, poster_, target->sessionId, id, info.frameId);
+    }
+    if (info.pageWorld) {
+        for (auto& [otherId, other] : target->contexts) {
+            if (other.program && other.frameId == info.frameId) {
+                other.program->SetPageWorldContextId(id);
+            }
+        }
+    } else if (info.program) {
+        for (const auto& [otherId, other] : target->contexts) {
+            if (other.pageWorld && other.frameId == info.frameId) {
+                info.program->SetPageWorldContextId(otherId);
+            }
+        }
+    }
+    if (info.program && info.frameId == target->mainFrameId) {
+        target->current = info.program;
+    }
+    target->contexts[id] = std::move(info);
+}
+
+void ChromiumWorld::OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId) {
+    const auto entry = target->contexts.find(contextId);
+    if (entry == target->contexts.end()) {
+        return;
+    }
+    if (entry->second.program) {
+        Bury(entry->second.program);
+        if (target->current == entry->second.program) {
+            target->current.reset();
+        }
+    }
+    target->contexts.erase(entry);
+}
+
+void ChromiumWorld::OnReport(const std::shared_ptr<PageTarget>& target,
+                             int contextId,
+                             const std::string& payload) {
+    // The report comes from the program's own world, which the page cannot reach; it is read with care
+    // all the same.
+    const Json report = Json::parse(payload, nullptr, /*allow_exceptions=*/false);
+    if (!report.is_object()) {
+        return;
+    }
+    const std::string kind = StringField(report, "k");
+    const auto contextEntry = target->contexts.find(contextId);
+    const std::shared_ptr<PageContext> program =
+        contextEntry != target->contexts.end() ? contextEntry->second.program : nullptr;
+    const bool mainDocument = program && program == target->current;
+
+    if (kind == "input" || kind == "move" || kind == "leave" || kind == "keys") {
+        const auto sx = Coordinate(report, "sx");
+        const auto sy = Coordinate(report, "sy");
+        if (kind == "leave") {
+            input_.pointer = {-32768, -32768};
+        } else if (sx && sy) {
+            input_.pointer = {*sx, *sy};
+        }
+        input_.ctrlDown = BoolField(report, "ctrl");
+        if (const auto sw = Coordinate(report, "sw")) {
+            input_.screenWidth = *sw;
+        }
+        if (const auto sh = Coordinate(report, "sh")) {
+            input_.screenHeight = *sh;
+        }
+        if (kind == "input" && target->role == PageTarget::Role::Browser) {
+            const std::int32_t tick = loop_.GetTickCount();
+            std::erase_if(probes_, [](const auto& p) { return p.expired(); });
+            const auto probes = probes_;
+            for (const auto& weakProbe : probes) {
+                const auto probe = weakProbe.lock();
+                if (probe && probe->watching && probe->thread == target->threadId) {
+                    probe->sinks.Fire([tick](UiProbeEvents& sink) {
+                        std::int32_t tickCount = tick;
+                        sink.UiProbe_UserInput(tickCount);
+                    });
+                }
+            }
+        }
+    } else if (kind == "doc") {
+        OnNewDocument(target, contextId, report);
+    } else if (kind == "count") {
+        if (mainDocument) {
+            FireStatusChange(target);
+        }
+    } else if (kind == "prop") {
+        if (const auto document = mainDocument ? program->ExistingDocument() : nullptr) {
+            document->FirePropertyChange();
+        }
+    } else if (kind == "activate") {
+        if (mainDocument) {
+            program->DocumentFor(1)->FireActivate();
+        }
+    } else if (kind == "unload") {
+        if (const auto window = mainDocument ? program->ExistingWindow() : nullptr) {
+            window->FireBeforeUnload();
+        }
+    } else if (kind == "timeout" && program) {
+        const auto key = report.find("key");
+        if (key == report.end() || !key->is_number_integer()) {
+            return;
+        }
+        const auto code = program->TakeTimeout(key->get<std::int64_t>());
+        if (code && program->PageWorldContextId() != 0) {
+            connection_->Send(
+                "Runtime.evaluate",
+                {{"expression", *code}, {"contextId", program->PageWorldContextId()}, {"silent", true}},
+                target->sessionId);
+        }
+    }
+}
+
+void ChromiumWorld::OnNewDocument(const std::shared_ptr<PageTarget>& target,
+                                  int contextId,
+                                  const Json& report) {
+    const auto entry = target->contexts.find(contextId);
+    const auto gen = report.find("gen");
+    if (entry == target->contexts.end() || !entry->second.program || gen == report.end() ||
+        !gen->is_number_integer()) {
+        return;
+    }
+    const std::int64_t generation = gen->get<std::int64_t>();
+    const std::shared_ptr<PageContext> old = entry->second.program;
+    if (old->Generation() == 0 || old->Generation() == generation) {
+        old->SetGeneration(generation);
+        return;
+    }
+    // The window kept its world but shows a new document (a new window's first, empty document was
+    // replaced): to the program that is a new document with new objects.
+    auto fresh =
+        std::make_shared<PageContext>(connection_, poster_, target->sessionId, contextId, old->FrameId());
+    fresh->SetGeneration(generation);
+    fresh->SetPageWorldContextId(old->PageWorldContextId());
+    entry->second.program = fresh;
+    if (target->current == old) {
+        target->current = fresh;
+    }
+    Bury(old);
+}
+
+void ChromiumWorld::HandleDisconnect() {
+    if (disconnected_) {
+        return;
+    }
+    disconnected_ = true;
+    const auto sessions = sessions_;
+    for (const auto& [id, target] : sessions) {
+        MarkGone(target);
+    }
+    sessions_.clear();
+    targetSessions_.clear();
+    if (onDisconnected_) {
+        onDisconnected_();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// ChromiumBrowser
+
+namespace {
+constexpr char kBrowserTypeName[] = "IWebBrowser2";
+}
+
+ChromiumBrowser::ChromiumBrowser(std::weak_ptr<ChromiumWorld> world, std::shared_ptr<PageTarget> target)
+    : world_(std::move(world)), target_(std::move(target)) {}
+
+void ChromiumBrowser::CheckAlive() const {
+    if (!Alive()) {
+        throw PlatformError("The object invoked has disconnected from its clients.", kErrorDisconnected,
+                            "Chromium");
+    }
+}
+
+std::string ChromiumBrowser::TypeName() {
+    CheckAlive();
+    return kBrowserTypeName;
+}
+
+bool ChromiumBrowser::Visible() {
+    CheckAlive();
+    return true;
+}
+
+std::shared_ptr<PageDocument> ChromiumBrowser::Document() {
+    CheckAlive();
+    if (target_->current && target_->current->Alive()) {
+        return target_->current->DocumentFor(1);
+    }
+    const auto world = world_.lock();
+    if (!world) {
+        CheckAlive();
+        return nullptr;
+    }
+    // The document's world is not known yet (its announcement is still queued): ask for it.
+    try {
+        const Json reply = world->connection_->Call(
+            "Page.createIsolatedWorld", {{"frameId", target_->mainFrameId}, {"worldName", kWorldName}},
+            target_->sessionId);
+        const int contextId = IntField(reply, "executionContextId");
+        if (contextId == 0) {
+            return nullptr;
+        }
+        world->OnContextCreated(target_,
+                                {{"id", contextId},
+                                 {"name", kWorldName},
+                                 {"auxData", {{"frameId", target_->mainFrameId}, {"type", "isolated"}}}});
+    } catch (const PlatformError&) {
+        CheckAlive();
+        return nullptr;  // a page that offers no document to script (the browser's own pages)
+    }
+    return target_->current ? target_->current->DocumentFor(1) : nullptr;
+}
+
+std::string ChromiumBrowser::LocationURL() {
+    CheckAlive();
+    return target_->url;
+}
+
+std::int32_t ChromiumBrowser::WindowThreadId() {
+    CheckAlive();
+    return target_->threadId;
+}
+
+void ChromiumBrowser::Navigate(const std::string& url) {
+    CheckAlive();
+    const auto world = world_.lock();
+    // Not waited for: the answer comes only once the new page has answered.
+    if (!world || !world->connection_->Send("Page.navigate", {{"url", url}}, target_->sessionId)) {
+        throw PlatformError("The object invoked has disconnected from its clients.", kErrorDisconnected,
+                            "Chromium");
+    }
+}
+
+std::unique_ptr<EventConnection> ChromiumBrowser::Connect(std::weak_ptr<BrowserEvents> sink) {
+    CheckAlive();
+    return sinks_.Add(std::move(sink));
+}
+
+bool ChromiumBrowser::FireBeforeNavigate2(const std::string& url) {
+    bool cancel = false;
+    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_BeforeNavigate2(url, cancel); });
+    return cancel;
+}
+
+void ChromiumBrowser::FireDownloadBegin() {
+    sinks_.Fire([](BrowserEvents& sink) { sink.IE_DownloadBegin(); });
+}
+
+void ChromiumBrowser::FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) {
+    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_NewWindow2(ppDisp, cancel); });
+}
+
+void ChromiumBrowser::FireOnQuit() {
+    sinks_.Fire([](BrowserEvents& sink) { sink.IE_OnQuit(); });
+}
+
+void ChromiumBrowser::FireStatusTextChange(const std::string& text) {
+    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_StatusTextChange(text); });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// ChromiumShellWindows
+
+std::vector<std::shared_ptr<Browser>> ChromiumShellWindows::Enumerate() {
+    std::vector<std::shared_ptr<Browser>> result;
+    for (const auto& b : browsers_) {
+        if (b->Alive()) {
+            result.push_back(b);
+        }
+    }
+    return result;
+}
+
+std::unique_ptr<EventConnection> ChromiumShellWindows::Connect(std::weak_ptr<ShellWindowsEvents> sink) {
+    return sinks_.Add(std::move(sink));
+}
+
+void ChromiumShellWindows::Remove(const ChromiumBrowser& browser) {
+    std::erase_if(browsers_, [&](const auto& b) { return b.get() == &browser; });
+}
+
+void ChromiumShellWindows::FireWindowRegistered() {
+    const std::int32_t cookie = nextCookie_++;
+    sinks_.Fire([cookie](ShellWindowsEvents& sink) { sink.SWs_WindowRegistered(cookie); });
+}
+
+void ChromiumShellWindows::FireWindowRevoked() {
+    sinks_.Fire([](ShellWindowsEvents& sink) { sink.SWs_WindowRevoked(0); });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// ChromiumHiddenBrowser
+
+std::unique_ptr<EventConnection> ChromiumHiddenBrowser::Connect(std::weak_ptr<HiddenBrowserEvents> sink) {
+    return sinks_.Add(std::move(sink));
+}
+
+bool ChromiumHiddenBrowser::FireBeforeNavigate2(const std::string& url) {
+    navigations_.push_back(url);
+    bool cancel = false;
+    sinks_.Fire([&](HiddenBrowserEvents& sink) { sink.Browser_BeforeNavigate2(url, cancel); });
+    return cancel;
+}
+
+void ChromiumHiddenBrowser::FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) {
+    sinks_.Fire([&](HiddenBrowserEvents& sink) { sink.Browser_NewWindow2(ppDisp, cancel); });
+}
+
+}  // namespace qm::cr

@@ -1,0 +1,259 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/event_loop.h"
+#include "base/task_poster.h"
+#include "platform/chromium/cdp_connection.h"
+#include "platform/chromium/chromium_page.h"
+#include "ui/desktop.h"
+#include "watch/browser.h"
+#include "watch/browser_factory.h"
+#include "watch/hidden_browser.h"
+#include "watch/shell_windows.h"
+#include "watch/sink_list.h"
+#include "watch/ui_probe.h"
+
+namespace qm::cr {
+
+class ChromiumBrowser;
+class ChromiumHiddenBrowser;
+class ChromiumShellWindows;
+struct ProbeState;
+
+// What the probes last reported of the user's pointer and keys, for the desktop.
+struct InputState {
+    ScreenPoint pointer{-32768, -32768};  // outside every page until the first report
+    bool ctrlDown = false;
+    std::int32_t screenWidth = 0;
+    std::int32_t screenHeight = 0;
+};
+
+// One page target of the browser that the program is attached to.
+struct PageTarget {
+    enum class Role {
+        Browser,  // a watched browser window
+        Popup,    // a new window waiting for the program's decision
+        Hosted,   // a popup taken by a hidden browser, waiting for its real address
+        Closing,  // killed; waiting for the browser to confirm
+    };
+
+    std::string targetId;
+    std::string sessionId;
+    std::string openerId;
+    bool canAccessOpener = false;
+    Role role = Role::Browser;
+    bool alive = true;
+    std::string url;
+    std::string mainFrameId;
+    std::int32_t threadId = 0;
+
+    // Script worlds by context id: the frame, and whether it is the page's own world.
+    struct ContextInfo {
+        std::string frameId;
+        bool pageWorld = false;
+        std::shared_ptr<PageContext> program;  // the program's world of that document
+    };
+    std::map<int, ContextInfo> contexts;
+    // The program's world of the main frame's current document.
+    std::shared_ptr<PageContext> current;
+
+    // Requests of the page for new windows, oldest first, waiting for the new target they announce.
+    struct WindowOpen {
+        std::string url;
+        std::int64_t atMs = 0;
+    };
+    std::deque<WindowOpen> windowOpens;
+
+    std::weak_ptr<ChromiumBrowser> browser;
+    std::shared_ptr<ChromiumHiddenBrowser> host;
+    std::unique_ptr<PlatformTimer> hostTimer;
+};
+
+// The Chromium engine as the program's browser factory. It attaches to every page target of one browser
+// process (new ones paused until the program has set them up), turns each resumed page into a watched
+// browser window, catches each page's request for a new window before the new page runs, and routes the
+// protocol's events and the in-page probe's reports to the program's objects.
+//
+// Threading: the connection's I/O thread only posts events to the user-interface thread (TaskPoster);
+// everything else, every object handed out included, lives on the user-interface thread. Calls into the
+// browser wait for their own reply (at most the connection's timeout) while other events queue behind.
+// Failure: when the browser has gone (end of file on the pipe), every browser reports OnQuit, every call
+// throws PlatformError, and the program goes on.
+class ChromiumWorld final : public BrowserFactory, public std::enable_shared_from_this<ChromiumWorld> {
+  public:
+    static std::shared_ptr<ChromiumWorld> Create(std::unique_ptr<CdpConnection> connection,
+                                                 EventLoop& loop,
+                                                 TaskPoster& poster);
+    ChromiumWorld(std::unique_ptr<CdpConnection> connection, EventLoop& loop, TaskPoster& poster);
+    ~ChromiumWorld() override;
+
+    // Starts the connection and attaches to the browser's pages. Throws PlatformError when the browser
+    // does not answer.
+    void Start();
+    // Called on the user-interface thread once the browser has gone.
+    void SetOnDisconnected(std::function<void()> handler) { onDisconnected_ = std::move(handler); }
+    bool Disconnected() const { return disconnected_; }
+
+    // BrowserFactory:
+    std::shared_ptr<ShellWindows> CreateShellWindows() override;
+    std::unique_ptr<CUiProbe> CreateUiProbe() override;
+    std::shared_ptr<HiddenBrowser> CreateHiddenBrowser() override;
+
+    // Opens `url` in a new window of the browser, which then joins the watched browsers. False when the
+    // browser has gone.
+    bool OpenWindow(const std::string& url);
+
+    const InputState& Input() const { return input_; }
+    CdpConnection& Connection() const { return *connection_; }
+    const std::shared_ptr<CdpConnection>& SharedConnection() const { return connection_; }
+    TaskPoster& Poster() const { return poster_; }
+
+    // The watched browsers, in the order they were added.
+    std::vector<std::shared_ptr<ChromiumBrowser>> Browsers() const;
+    // The target behind a browser (for tests: its target and session ids).
+    const PageTarget* TargetOf(const ChromiumBrowser& browser) const;
+    // Popups killed so far and how (for tests and measurements).
+    int KilledPopupCount() const { return killedPopups_; }
+    // Called whenever a killed popup's target is confirmed closed (for measurements).
+    void SetOnPopupClosed(std::function<void()> handler) { onPopupClosed_ = std::move(handler); }
+
+    // Dispatches one protocol event; the I/O thread's events arrive here through the poster. Public so
+    // that tests can feed events without a browser.
+    void HandleEvent(const Json& event);
+    void HandleDisconnect();
+
+  private:
+    friend class ChromiumBrowser;
+
+    std::shared_ptr<PageTarget> FindSession(const std::string& sessionId) const;
+    std::shared_ptr<PageTarget> FindTarget(const std::string& targetId) const;
+
+    void OnAttached(const Json& params);
+    void OnTargetGone(const std::string& targetId);
+    void OnTargetCrashed(const std::string& targetId);
+    void OnSessionEvent(const std::shared_ptr<PageTarget>& target,
+                        const std::string& method,
+                        const Json& params);
+    void OnContextCreated(const std::shared_ptr<PageTarget>& target, const Json& context);
+    void OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId);
+    void OnReport(const std::shared_ptr<PageTarget>& target, int contextId, const std::string& payload);
+    void OnNewDocument(const std::shared_ptr<PageTarget>& target, int contextId, const Json& report);
+    void OnRequestPaused(const std::shared_ptr<PageTarget>& target, const Json& params);
+
+    // A new page becomes a watched browser: the probe and the program's world go in first, then the page
+    // runs (if it waits) and the shell announces it.
+    void AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bool paused);
+    void DecidePopup(const std::shared_ptr<PageTarget>& popup, const std::shared_ptr<PageTarget>& opener);
+    void HostPopup(const std::shared_ptr<PageTarget>& popup,
+                   const std::shared_ptr<ChromiumHiddenBrowser>& host);
+    // Ends a popup that has not run: its page is never requested and its opener goes on.
+    void KillPausedPopup(const std::shared_ptr<PageTarget>& popup);
+    void ClosePopup(const std::shared_ptr<PageTarget>& popup);
+    void MarkGone(const std::shared_ptr<PageTarget>& target);
+    void FireStatusChange(const std::shared_ptr<PageTarget>& target);
+    // A document has gone: its calls fail at once, its objects are let go a while later.
+    void Bury(const std::shared_ptr<PageContext>& context);
+    void SweepGraveyard();
+
+    std::shared_ptr<CdpConnection> connection_;
+    EventLoop& loop_;
+    TaskPoster& poster_;
+    std::shared_ptr<ChromiumShellWindows> shell_;
+    std::map<std::string, std::shared_ptr<PageTarget>> sessions_;  // by session id
+    std::map<std::string, std::string> targetSessions_;            // target id -> session id
+    std::vector<std::weak_ptr<ProbeState>> probes_;
+    struct Grave {
+        std::shared_ptr<PageContext> context;
+        std::int64_t buriedAtMs = 0;
+    };
+    std::vector<Grave> graveyard_;
+    InputState input_;
+    std::function<void()> onDisconnected_;
+    std::function<void()> onPopupClosed_;
+    bool disconnected_ = false;
+    bool started_ = false;
+    std::int32_t nextThreadId_ = 4100;
+    int killedPopups_ = 0;
+};
+
+// A watched browser window: one page target. Every call but Identity() throws PlatformError once the
+// page has gone (closed, crashed, or the browser ended).
+class ChromiumBrowser final : public Browser {
+  public:
+    ChromiumBrowser(std::weak_ptr<ChromiumWorld> world, std::shared_ptr<PageTarget> target);
+
+    // Browser:
+    const void* Identity() const override { return this; }
+    std::string TypeName() override;
+    bool Visible() override;
+    std::shared_ptr<PageDocument> Document() override;
+    std::string LocationURL() override;
+    std::int32_t WindowThreadId() override;
+    void Navigate(const std::string& url) override;
+    std::unique_ptr<EventConnection> Connect(std::weak_ptr<BrowserEvents> sink) override;
+
+    const std::shared_ptr<PageTarget>& Target() const { return target_; }
+    bool Alive() const { return target_->alive && !gone_; }
+    // This browser object is over (its page crashed; a reload becomes a new browser).
+    void SetGone() { gone_ = true; }
+
+    bool FireBeforeNavigate2(const std::string& url);
+    void FireDownloadBegin();
+    void FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel);
+    void FireOnQuit();
+    void FireStatusTextChange(const std::string& text);
+
+  private:
+    void CheckAlive() const;
+
+    std::weak_ptr<ChromiumWorld> world_;
+    std::shared_ptr<PageTarget> target_;
+    bool gone_ = false;
+    SinkList<BrowserEvents> sinks_;
+};
+
+// The list of watched browser windows.
+class ChromiumShellWindows final : public ShellWindows {
+  public:
+    // ShellWindows:
+    std::vector<std::shared_ptr<Browser>> Enumerate() override;
+    std::unique_ptr<EventConnection> Connect(std::weak_ptr<ShellWindowsEvents> sink) override;
+
+    void Add(std::shared_ptr<ChromiumBrowser> browser) { browsers_.push_back(std::move(browser)); }
+    void Remove(const ChromiumBrowser& browser);
+    const std::vector<std::shared_ptr<ChromiumBrowser>>& Browsers() const { return browsers_; }
+    void FireWindowRegistered();
+    void FireWindowRevoked();
+
+  private:
+    std::vector<std::shared_ptr<ChromiumBrowser>> browsers_;
+    std::int32_t nextCookie_ = 1;
+    SinkList<ShellWindowsEvents> sinks_;
+};
+
+// The off-screen browser handed to a page's request for a new window: it never shows a page. The popup
+// it takes is ended before its page runs; the address the popup was opened with, and for a popup opened
+// blank the address it is then sent to, arrive as BeforeNavigate2.
+class ChromiumHiddenBrowser final : public HiddenBrowser {
+  public:
+    // HiddenBrowser:
+    std::unique_ptr<EventConnection> Connect(std::weak_ptr<HiddenBrowserEvents> sink) override;
+
+    // Returns whether a handler cancelled.
+    bool FireBeforeNavigate2(const std::string& url);
+    void FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel);
+    const std::vector<std::string>& Navigations() const { return navigations_; }
+
+  private:
+    std::vector<std::string> navigations_;
+    SinkList<HiddenBrowserEvents> sinks_;
+};
+
+}  // namespace qm::cr

@@ -1,0 +1,58 @@
+#include "platform/posix/posix_process_services.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace qm::posix {
+
+PosixProcessServices::PosixProcessServices(std::string lockPath, std::function<void()> endProcess)
+    : lockPath_(std::move(lockPath)), endProcess_(std::move(endProcess)) {
+    if (lockPath_.empty()) {
+        const char* runtime = ::getenv("XDG_RUNTIME_DIR");
+        lockPath_ = runtime && *runtime ? std::string(runtime) + "/quillmere.lock"
+                                        : "/tmp/quillmere-" + std::to_string(::getuid()) + ".lock";
+    }
+}
+
+bool PosixProcessServices::PrevInstance() {
+    if (lock_.Valid()) {
+        return false;  // this copy holds the lock already
+    }
+    UniqueFd fd(::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd.Valid()) {
+        return false;  // without a lock file nothing can be told; the copy runs
+    }
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        return true;
+    }
+    lock_ = std::move(fd);
+    return false;
+}
+
+void PosixProcessServices::CreateMutex(const std::string& name) {
+    mutexName_ = name;
+}
+
+void PosixProcessServices::InitCommonControls(unsigned /*structureSize*/, unsigned /*classFlags*/) {}
+
+std::string PosixProcessServices::AppPath() {
+    char path[PATH_MAX] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) {
+        return ".";
+    }
+    std::string exe(path, static_cast<std::size_t>(n));
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
+}
+
+void PosixProcessServices::EndProcess() {
+    if (endProcess_) {
+        endProcess_();
+    }
+}
+
+}  // namespace qm::posix

@@ -1,0 +1,405 @@
+// The adapter in a real headless Chromium, with the program on top: what the monitors and the popup
+// handling see when real pages run and a real user clicks.
+
+#include <gtest/gtest.h>
+
+#include "base/platform_error.h"
+#include "chromium_harness.h"
+#include "monitor/ie_close_delay.h"
+#include "ui/settings.h"
+#include "watch/page_element.h"
+#include "watch/page_window.h"
+
+namespace qm::cr {
+namespace {
+
+using testing::ChromiumHarness;
+
+// Stands in for the popup decision: it answers every new-window request of the browser it watches in
+// one fixed way.
+class NewWindowSink final : public BrowserEvents, public HiddenBrowserEvents {
+  public:
+    enum class Answer { LetOpen, Hide, Refuse };
+    NewWindowSink(ChromiumWorld& world, Answer answer) : world_(world), answer_(answer) {}
+
+    // BrowserEvents:
+    void IE_BeforeNavigate2(const std::string&, bool&) override {}
+    void IE_DownloadBegin() override {}
+    void IE_NewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) override {
+        ++requests;
+        if (answer_ == Answer::Refuse) {
+            cancel = true;
+        } else if (answer_ == Answer::Hide) {
+            hidden = world_.CreateHiddenBrowser();
+            hiddenConnection = hidden->Connect(self.lock());
+            ppDisp = hidden;
+        }
+    }
+    void IE_OnQuit() override {}
+    void IE_StatusTextChange(const std::string&) override {}
+
+    // HiddenBrowserEvents: captures an address with a dot, as the program's hidden browser does.
+    void Browser_BeforeNavigate2(const std::string& url, bool& cancel) override {
+        seen.push_back(url);
+        if (url.find('.') != std::string::npos && url.find("res://") == std::string::npos) {
+            captured.push_back(url);
+            cancel = true;
+        }
+    }
+    void Browser_NewWindow2(std::shared_ptr<HiddenBrowser>&, bool& cancel) override { cancel = true; }
+
+    std::weak_ptr<NewWindowSink> self;
+    int requests = 0;
+    std::shared_ptr<HiddenBrowser> hidden;
+    std::unique_ptr<EventConnection> hiddenConnection;
+    std::vector<std::string> seen;
+    std::vector<std::string> captured;
+
+  private:
+    ChromiumWorld& world_;
+    Answer answer_;
+};
+
+class ChromiumEndToEndTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!h.StartBrowser(why)) {
+            GTEST_SKIP() << why;
+        }
+        first = h.FirstBrowser();
+        ASSERT_NE(first, nullptr);
+        driver = h.AttachDriver(first);
+        ASSERT_FALSE(driver.empty());
+    }
+
+    std::shared_ptr<NewWindowSink> Sink(NewWindowSink::Answer answer) {
+        auto sink = std::make_shared<NewWindowSink>(*h.world, answer);
+        sink->self = sink;
+        sinkConnection = first->Connect(sink);
+        return sink;
+    }
+
+    // Opens the opener page in the first browser, with the program running.
+    void OpenOpener() {
+        h.StartProgram();
+        ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_opener.html")));
+        ASSERT_TRUE(h.RunUntil([&] {
+            const auto monitor = h.MonitorOf(first);
+            return monitor && monitor->Bound() && h.Evaluate(driver, "document.readyState") == "complete";
+        }));
+    }
+
+    ChromiumHarness h;
+    std::shared_ptr<ChromiumBrowser> first;
+    std::string driver;
+    std::unique_ptr<EventConnection> sinkConnection;
+};
+
+TEST_F(ChromiumEndToEndTest, EveryPageIsABrowserWithItsOwnMonitorAndALaterPageGetsOneToo) {
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_target.html")));
+    ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(first) && h.MonitorOf(first)->Bound(); }));
+    EXPECT_EQ(h.app->Hub().IEMonitors.size(), 1u);
+
+    // A page the user opens later (a new tab of the browser), and one the program opens itself.
+    h.Call("Target.createTarget", {{"url", h.server.Url("/cr_late.html")}});
+    h.app->Hub().OpenURL(h.server.Url("/cr_redirected.html"));
+    ASSERT_TRUE(h.RunUntil([&] { return h.app->Hub().IEMonitors.size() == 3; }, 10000));
+    const auto late = h.BrowserShowing("cr_late.html");
+    const auto opened = h.BrowserShowing("cr_redirected.html");
+    ASSERT_NE(late, nullptr);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_NE(h.MonitorOf(late), nullptr);
+    EXPECT_NE(h.MonitorOf(opened), nullptr);
+    EXPECT_TRUE(h.RunUntil([&] { return h.MonitorOf(late)->Bound() && h.MonitorOf(opened)->Bound(); }));
+}
+
+TEST_F(ChromiumEndToEndTest, RealClickRoundTripsTheInputMarker) {
+    OpenOpener();
+    const auto monitor = h.MonitorOf(first);
+    EXPECT_EQ(monitor->UserInputTick(), 0);
+
+    h.Click(driver, 300, 300);  // on the page, away from the buttons
+    ASSERT_TRUE(h.RunUntil([&] { return monitor->UserInputTick() != 0; }));
+    ASSERT_TRUE(h.RunUntil([&] { return TickAfter(monitor->MarkerSeenTick(), monitor->UserInputTick()); }))
+        << "the marker set after the input must come back from the page";
+    EXPECT_FALSE(monitor->MarkerPending());
+    // The marker ran in the page itself and was reset by the monitor.
+    EXPECT_TRUE(h.RunUntil(
+        [&] { return h.Evaluate(driver, "document.documentElement.getAttribute('ut')") == "false"; }));
+}
+
+TEST_F(ChromiumEndToEndTest, PageCannotFakeInputNorReachTheProbe) {
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_spoof.html")));
+    ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(first) && h.MonitorOf(first)->Bound(); }));
+    h.RunFor(400);
+    EXPECT_EQ(h.Evaluate(driver, "document.title"), "probe:undefined,undefined,undefined");
+    EXPECT_EQ(h.MonitorOf(first)->UserInputTick(), 0) << "synthetic clicks earn no input";
+    EXPECT_GE(h.platform->desktop.GetAsyncKeyState(kVkControl), 0) << "a synthetic Ctrl is not the user's";
+}
+
+TEST_F(ChromiumEndToEndTest, BodyOnBeforeUnloadMovesToOnUnload) {
+    OpenOpener();
+    ASSERT_TRUE(
+        h.RunUntil([&] { return h.Evaluate(driver, "document.body.hasAttribute('onunload')") == true; }));
+    EXPECT_EQ(h.Evaluate(driver, "document.body.getAttribute('onunload')"), "return 'stay'");
+    EXPECT_EQ(h.Evaluate(driver, "document.body.getAttribute('onbeforeunload')"), nullptr);
+    EXPECT_EQ(h.Evaluate(driver, "String(window.onbeforeunload)"), "null") << "the handler itself is gone";
+}
+
+TEST_F(ChromiumEndToEndTest, PopupTakenByAHiddenBrowserNeverRequestsItsPage) {
+    auto sink = Sink(NewWindowSink::Answer::Hide);
+    OpenOpener();
+    h.Click(driver, 50, 30);  // "open"
+    ASSERT_TRUE(h.RunUntil([&] { return !sink->captured.empty(); }));
+    EXPECT_EQ(sink->captured, std::vector<std::string>{h.server.Url("/cr_target.html")});
+    // The opener went on past window.open().
+    ASSERT_TRUE(h.RunUntil([&] { return h.Evaluate(driver, "document.title") == "opened:yes"; }));
+    ASSERT_TRUE(
+        h.RunUntil([&] { return h.world->KilledPopupCount() == 1 && h.world->Browsers().size() == 1; }));
+    h.RunFor(500);
+    EXPECT_FALSE(h.server.WasRequested("/cr_target.html"));
+    EXPECT_EQ(h.app->Hub().IEMonitors.size(), 1u);
+}
+
+TEST_F(ChromiumEndToEndTest, BlankPopupSentElsewhereIsCaughtWithItsRealAddress) {
+    auto sink = Sink(NewWindowSink::Answer::Hide);
+    OpenOpener();
+    h.Click(driver, 50, 80);  // "blank"
+    ASSERT_TRUE(h.RunUntil([&] { return !sink->captured.empty(); }));
+    EXPECT_EQ(sink->captured, std::vector<std::string>{h.server.Url("/cr_redirected.html")});
+    EXPECT_EQ(sink->seen.front(), "about:blank") << "the blank start is let through";
+    ASSERT_TRUE(
+        h.RunUntil([&] { return h.world->KilledPopupCount() == 1 && h.world->Browsers().size() == 1; }));
+    h.RunFor(300);
+    EXPECT_FALSE(h.server.WasRequested("/cr_redirected.html"));
+    EXPECT_EQ(h.Evaluate(driver, "document.title"), "blank:yes");
+}
+
+TEST_F(ChromiumEndToEndTest, RefusedPopupOpensNothing) {
+    auto sink = Sink(NewWindowSink::Answer::Refuse);
+    OpenOpener();
+    h.Click(driver, 50, 30);
+    ASSERT_TRUE(h.RunUntil([&] { return sink->requests == 1 && h.world->KilledPopupCount() == 1; }));
+    ASSERT_TRUE(h.RunUntil([&] {
+        return h.Evaluate(driver, "document.title").is_string() &&
+               h.Evaluate(driver, "document.title").get<std::string>().rfind("opened:", 0) == 0;
+    }));
+    h.RunFor(300);
+    EXPECT_EQ(h.world->Browsers().size(), 1u);
+    EXPECT_FALSE(h.server.WasRequested("/cr_target.html"));
+}
+
+// A real click whose handler opens a window: the program's decision lets it open.
+TEST_F(ChromiumEndToEndTest, PopupLetThroughOpensAndGetsItsOwnMonitor) {
+    auto sink = Sink(NewWindowSink::Answer::LetOpen);
+    OpenOpener();
+    h.Click(driver, 50, 30);
+    ASSERT_TRUE(h.RunUntil([&] { return h.BrowserShowing("cr_target.html") != nullptr; }, 10000));
+    const auto popup = h.BrowserShowing("cr_target.html");
+    ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(popup) && h.MonitorOf(popup)->Bound(); }));
+    EXPECT_EQ(sink->requests, 1);
+    EXPECT_TRUE(h.server.WasRequested("/cr_target.html"));
+    EXPECT_EQ(h.app->Hub().IEMonitors.size(), 2u);
+    EXPECT_EQ(h.world->KilledPopupCount(), 0);
+}
+
+// The program's own decision, with its default options (block with notice): the page's windows that no
+// real click asked for never load, and their addresses reach the countdown window.
+TEST_F(ChromiumEndToEndTest, WindowThePageOpensWithoutRealInputIsBlockedByTheProgram) {
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_spoof.html")));
+    IETopWatcher& hub = h.app->Hub();
+    ASSERT_TRUE(h.RunUntil(
+        [&] { return !hub.IECloseDelays.empty() && !hub.IECloseDelays.back()->TextURL.Text().empty(); }));
+    EXPECT_EQ(hub.IECloseDelays.back()->TextURL.Text(), h.server.Url("/cr_target.html"));
+    h.RunFor(300);
+    EXPECT_FALSE(h.server.WasRequested("/cr_target.html"));
+    EXPECT_EQ(h.world->Browsers().size(), 1u);
+    EXPECT_EQ(hub.IEMonitors.size(), 1u);
+}
+
+TEST_F(ChromiumEndToEndTest, WindowOpenedAfterTheClicksWorkIsDoneIsBlockedByTheProgram) {
+    OpenOpener();
+    h.Click(driver, 50, 130);  // "later": the page opens its window 600 ms after the click
+    IETopWatcher& hub = h.app->Hub();
+    ASSERT_TRUE(h.RunUntil(
+        [&] { return !hub.IECloseDelays.empty() && !hub.IECloseDelays.back()->TextURL.Text().empty(); }));
+    EXPECT_EQ(hub.IECloseDelays.back()->TextURL.Text(), h.server.Url("/cr_late.html"));
+    const auto monitor = h.MonitorOf(first);
+    EXPECT_TRUE(TickAfter(monitor->MarkerSeenTick(), monitor->UserInputTick()))
+        << "the marker came back first";
+    h.RunFor(300);
+    EXPECT_FALSE(h.server.WasRequested("/cr_late.html"));
+    EXPECT_EQ(h.world->Browsers().size(), 1u);
+}
+
+TEST_F(ChromiumEndToEndTest, KilledBrowserEndsEveryMonitorWithinASecondAndTheProgramGoesOn) {
+    h.StartProgram();
+    h.Call("Target.createTarget", {{"url", h.server.Url("/cr_late.html")}});
+    ASSERT_TRUE(h.RunUntil([&] { return h.app->Hub().IEMonitors.size() == 2; }, 10000));
+    const auto monitor = h.app->Hub().IEMonitors.front();
+
+    h.process->Kill();
+    const auto killedAt = posix::PollEventLoop::NowMs();
+    ASSERT_TRUE(h.RunUntil([&] { return h.app->Hub().IEMonitors.empty(); }, 3000));
+    EXPECT_LT(posix::PollEventLoop::NowMs() - killedAt, 1600);
+    EXPECT_TRUE(monitor->Quited);
+    EXPECT_TRUE(h.world->Disconnected());
+    EXPECT_TRUE(h.app->Running());
+    EXPECT_TRUE(h.app->Hub().Loaded());
+    // Calls fail instead of hanging, and the loop keeps turning.
+    EXPECT_THROW(first->Document(), PlatformError);
+    EXPECT_EQ(h.platform->desktop.ShellExecute("", "iexplore.exe", "http://example.com/", "", kShowNormal),
+              2);
+    int ticks = 0;
+    auto timer = h.loop.CreateTimer([&] { ++ticks; });
+    timer->Start(10);
+    EXPECT_TRUE(h.RunUntil([&] { return ticks >= 3; }));
+}
+
+TEST_F(ChromiumEndToEndTest, CrashedPageEndsItsMonitor) {
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_target.html")));
+    ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(first) != nullptr; }));
+    h.world->Connection().Send("Page.crash", Json::object(), driver);
+    ASSERT_TRUE(h.RunUntil([&] { return h.app->Hub().IEMonitors.empty(); }, 3000));
+    EXPECT_FALSE(h.app->Hub().IsIEValid(first));
+    EXPECT_TRUE(h.app->Running());
+}
+
+TEST_F(ChromiumEndToEndTest, DocumentsKeepTheirIdentityAndANewPageBringsNewOnes) {
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_target.html")));
+    const auto doc = first->Document();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(SameObject(doc, first->Document()));
+    EXPECT_TRUE(SameObject(doc->ParentWindow(), first->Document()->ParentWindow()));
+    EXPECT_TRUE(SameObject(doc->Body(), doc->All()->Tags("body")->Item(0)));
+
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_late.html")));
+    const auto next = first->Document();
+    ASSERT_NE(next, nullptr);
+    EXPECT_FALSE(SameObject(doc, next));
+    EXPECT_THROW(doc->Body(), PlatformError) << "the old page's document has gone";
+    EXPECT_EQ(first->LocationURL(), h.server.Url("/cr_late.html"));
+}
+
+TEST_F(ChromiumEndToEndTest, FramesOfAnotherSiteRefuseTheirDocument) {
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_frames.html")));
+    ASSERT_TRUE(h.RunUntil([&] {
+        return h.Evaluate(driver, "document.readyState") == "complete" &&
+               h.server.WasRequested("/cr_target.html");
+    }));
+    h.RunFor(300);
+    const auto doc = first->Document();
+    ASSERT_EQ(doc->FramesLength(), 2);
+    IETopWatcher& hub = h.app->Hub();
+    EXPECT_TRUE(hub.CanFrameAccess(doc->FramesItem(0)));
+    EXPECT_FALSE(hub.CanFrameAccess(doc->FramesItem(1)));
+    EXPECT_EQ(doc->FramesItem(2), nullptr);
+    const auto frameBody = doc->FramesItem(0)->Document()->Body();
+    ASSERT_NE(frameBody, nullptr);
+    EXPECT_EQ(frameBody->TagName(), "BODY");
+}
+
+TEST_F(ChromiumEndToEndTest, PointerOverTheContentIsEffectiveInputAndOutsideIsNot) {
+    OpenOpener();
+    const auto doc = first->Document();
+    IETopWatcher& hub = h.app->Hub();
+    EXPECT_FALSE(hub.IsInputEffective(doc)) << "before any pointer report the pointer is nowhere";
+
+    h.Click(driver, 400, 300);
+    ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(first)->UserInputTick() != 0; }));
+    EXPECT_TRUE(hub.IsInputEffective(doc));
+    const auto body = doc->Body();
+    EXPECT_EQ(body->ComponentFromPoint(400, 300), "");
+    EXPECT_EQ(body->ComponentFromPoint(-1, 5), "outside");
+    EXPECT_EQ(body->ComponentFromPoint(5, 100000), "outside");
+
+    // The pointer leaves the page.
+    h.world->Connection().Send("Input.dispatchMouseEvent", {{"type", "mouseMoved"}, {"x", -10}, {"y", -10}},
+                               driver);
+    EXPECT_TRUE(h.RunUntil([&] { return !hub.IsInputEffective(doc); }));
+}
+
+TEST_F(ChromiumEndToEndTest, CtrlHeldByTheUserDisablesEverythingUntilReleased) {
+    OpenOpener();
+    IETopWatcher& hub = h.app->Hub();
+    EXPECT_FALSE(hub.IsAllFeaturesDisabled());
+    h.Key(driver, "rawKeyDown", "Control", 17, 2);
+    ASSERT_TRUE(h.RunUntil([&] { return hub.IsAllFeaturesDisabled(); }));
+    h.Key(driver, "keyUp", "Control", 17, 0);
+    EXPECT_TRUE(h.RunUntil([&] { return !hub.IsAllFeaturesDisabled(); }));
+}
+
+// The program's ad removal on a real page (banners switched on): the hiding sheet goes in when the
+// document is activated, and the pass after the element count changed replaces the banner, hides the
+// floating layer and shows the rest again.
+TEST_F(ChromiumEndToEndTest, AdPassCleansARealPage) {
+    h.StartProgram();
+    h.app->AppSettings().SetKillBanner(true);
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_ads.html")));
+    IETopWatcher& hub = h.app->Hub();
+    ASSERT_TRUE(h.RunUntil([&] { return hub.KilledBannerNumber == 1 && hub.KilledFloatNumber >= 1; }));
+    ASSERT_TRUE(
+        h.RunUntil([&] { return h.Evaluate(driver, "document.getElementById('banner') === null") == true; }));
+    EXPECT_EQ(h.Evaluate(driver, "document.styleSheets[0].ownerNode.id"), "QMV");
+    const Json link = h.Evaluate(driver, "document.querySelector('a[href=\"/landing.html\"]').outerHTML");
+    ASSERT_TRUE(link.is_string());
+    EXPECT_NE(link.get<std::string>().find(">Ad</a>"), std::string::npos) << link;
+    EXPECT_EQ(h.Evaluate(driver, "document.querySelector('#small img').style.visibility"), "visible");
+    EXPECT_EQ(h.Evaluate(driver, "document.getElementById('float').style.display"), "none");
+}
+
+TEST_F(ChromiumEndToEndTest, CollectionIsReadInOneCallAndWritesGoOutWithoutWaiting) {
+    std::string html = "<!DOCTYPE html><html><head><title>Images</title></head><body>";
+    for (int i = 0; i < 50; ++i) {
+        html += "<a href=\"/go" + std::to_string(i) + "\"><img src=\"/img" + std::to_string(i) +
+                ".png\" width=\"468\" height=\"60\"></a>";
+    }
+    html +=
+        "<div style=\"position:absolute\"> </div><img src=\"/alone.png\" width=\"10\" "
+        "height=\"10\"></body></html>";
+    h.server.AddPage("/images.html", html);
+    h.StartProgram();
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/images.html")));
+    ASSERT_TRUE(h.RunUntil([&] { return h.Evaluate(driver, "document.readyState") == "complete"; }));
+
+    const auto doc = std::static_pointer_cast<ChromiumDocument>(first->Document());
+    const auto& context = doc->Context();
+    const int before = context->CallCount();
+    const auto images = doc->All()->Tags("img");
+    ASSERT_EQ(images->Length(), 51);
+    int ads = 0;
+    for (int i = 0; i < images->Length(); ++i) {
+        const auto image = images->Item(i);
+        const auto parent = image->ParentElement();
+        if (parent->TagName() == "A" && VariantToInt32(image->Width()) == 468 &&
+            VariantToInt32(image->Height()) == 60) {
+            EXPECT_EQ(VariantToText(image->GetAttribute("src")), "/img" + std::to_string(i) + ".png");
+            EXPECT_EQ(VariantToText(parent->GetAttribute("href")), "/go" + std::to_string(i));
+            EXPECT_EQ(image->GetStyle(StyleProperty::Visibility), "");
+            image->SetStyle(StyleProperty::Visibility, "visible");
+            ++ads;
+        }
+    }
+    const auto divs = doc->All()->Tags("DIV");
+    ASSERT_EQ(divs->Length(), 1);
+    EXPECT_EQ(divs->Item(0)->GetStyle(StyleProperty::Position), "absolute");
+    EXPECT_EQ(divs->Item(0)->InnerText(), " ");
+    EXPECT_EQ(ads, 50);
+    EXPECT_EQ(context->CallCount() - before, 2) << "one call for each list, whatever its length";
+
+    // The writes went out together and are in the page before the next read is answered.
+    EXPECT_EQ(doc->All()->Tags("IMG")->Item(0)->GetStyle(StyleProperty::Visibility), "visible");
+    EXPECT_EQ(h.Evaluate(driver,
+                         "Array.from(document.images).filter(i => i.style.visibility === 'visible').length"),
+              50);
+}
+
+}  // namespace
+}  // namespace qm::cr
