@@ -1,0 +1,64 @@
+#pragma once
+
+// The one way the Windows adapters include the platform's headers. windows.h defines macros that clash
+// with the core's method names (MessageBox, CreateMutex, ...); they are removed here, and the adapters
+// call the A or W function they mean by its full name.
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#undef MessageBox
+#undef CreateMutex
+#undef OpenSCManager
+#undef OpenService
+#undef StartService
+#undef GetComputerName
+#undef ControlService
+#undef QueryServiceStatus
+#undef CloseServiceHandle
+#undef ShellExecute
+#undef GetTickCount
+#undef Sleep
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace qm::win {
+
+// UTF-8 (the core's texts) to UTF-16 (the W calls) and back. Invalid sequences become U+FFFD.
+std::wstring Widen(std::string_view text);
+std::string Narrow(std::wstring_view text);
+
+// The system's own description of an error code, without the trailing line break.
+std::string ErrorText(DWORD code);
+
+// Throws PlatformError with `code` (a Win32 error or an HRESULT), its description, and `source` naming the
+// call that failed.
+[[noreturn]] void ThrowError(DWORD code, const char* source);
+// ThrowError with GetLastError().
+[[noreturn]] void ThrowLastError(const char* source);
+// Throws when `hr` is a failure.
+void CheckHr(HRESULT hr, const char* source);
+
+}  // namespace qm::win
+
+namespace qm::win {
+
+// The title of the error report below (the application's title, once start-up has fixed it).
+void SetFatalErrorTitle(const std::string& title);
+// An error that no handler of the program took: reported as the runtime reports it ("Run-time error
+// 'n':" and the description), then the process ends. Called at every boundary where the system calls
+// into the program (window procedures, hooks, COM events), because an exception must not cross them.
+[[noreturn]] void ReportFatalError(const std::exception& error);
+
+}  // namespace qm::win

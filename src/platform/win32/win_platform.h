@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "platform/win32/win_browser.h"
+#include "platform/win32/win_event_loop.h"
+#include "platform/win32/win_renderer.h"
+#include "platform/win32/win_services.h"
+#include "shell/platform.h"
+
+namespace qm::win {
+
+// The whole Windows platform for the core. Create it on the user-interface thread after OLE has been
+// initialised there, and let it outlive every object of the core.
+class Win32Platform {
+  public:
+    Win32Platform()
+        : process([this] { loop.Quit(); }),
+          browsers(loop),
+          renderer(loop, process.AppPath()),
+          platform{loop, desktop, process, browsers, settings, services, files, renderer} {}
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    Win32EventLoop loop;
+    Win32Desktop desktop;
+    Win32ProcessServices process;
+    Win32BrowserFactory browsers;
+    RegistrySettingsStore settings;
+    Win32ServiceManager services;
+    Win32FileSystem files;
+    Win32Renderer renderer;
+    Platform platform;
+};
+
+}  // namespace qm::win
