@@ -236,6 +236,49 @@ TEST_F(ChromiumEndToEndTest, WindowOpenedAfterTheClicksWorkIsDoneIsBlockedByTheP
     EXPECT_EQ(h.world->Browsers().size(), 1u);
 }
 
+// The program's own decision on a real click: the window the click asked for opens and is watched; a
+// second window from the same click is not the user's and is blocked.
+TEST_F(ChromiumEndToEndTest, RealClickOpensItsWindowButNotASecondOne) {
+    OpenOpener();
+    IETopWatcher& hub = h.app->Hub();
+    h.Click(driver, 50, 180);  // "two"
+    ASSERT_TRUE(h.RunUntil([&] { return h.BrowserShowing("cr_target.html") != nullptr; }, 10000));
+    const auto popup = h.BrowserShowing("cr_target.html");
+    ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(popup) && h.MonitorOf(popup)->Bound(); }));
+    ASSERT_TRUE(h.RunUntil(
+        [&] { return !hub.IECloseDelays.empty() && !hub.IECloseDelays.back()->TextURL.Text().empty(); }));
+    EXPECT_EQ(hub.IECloseDelays.back()->TextURL.Text(), h.server.Url("/cr_late.html"));
+    h.RunFor(300);
+    EXPECT_TRUE(h.server.WasRequested("/cr_target.html"));
+    EXPECT_FALSE(h.server.WasRequested("/cr_late.html"));
+    EXPECT_EQ(h.world->Browsers().size(), 2u);
+}
+
+// Without the countdown window the blocked address goes straight to the killed list.
+TEST_F(ChromiumEndToEndTest, BlockedAddressGoesToTheKilledListWhenNoticesAreOff) {
+    h.StartProgram();
+    h.app->AppSettings().SetPopupNotify(false);
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_spoof.html")));
+    IETopWatcher& hub = h.app->Hub();
+    ASSERT_TRUE(h.RunUntil([&] { return !hub.KilledPopups.empty(); }));
+    EXPECT_EQ(hub.KilledPopups, std::vector<std::string>{h.server.Url("/cr_target.html")});
+    EXPECT_TRUE(hub.IECloseDelays.empty());
+    h.RunFor(300);
+    EXPECT_FALSE(h.server.WasRequested("/cr_target.html"));
+}
+
+// One-window browsing: the window a click asks for is loaded in the window that asked.
+TEST_F(ChromiumEndToEndTest, OneWindowBrowsingLoadsTheClickedWindowInTheOpener) {
+    OpenOpener();
+    h.app->AppSettings().SetWindowFixed(true);
+    h.Click(driver, 50, 30);  // "open"
+    ASSERT_TRUE(h.RunUntil([&] { return h.server.WasRequested("/cr_target.html"); }, 10000));
+    ASSERT_TRUE(h.RunUntil([&] { return h.BrowserShowing("cr_target.html") == first; }, 10000));
+    h.RunFor(300);
+    EXPECT_EQ(h.world->Browsers().size(), 1u);
+    EXPECT_TRUE(h.app->Hub().KilledPopups.empty());
+}
+
 TEST_F(ChromiumEndToEndTest, KilledBrowserEndsEveryMonitorWithinASecondAndTheProgramGoesOn) {
     h.StartProgram();
     h.Call("Target.createTarget", {{"url", h.server.Url("/cr_late.html")}});
