@@ -47,5 +47,30 @@ TEST_F(StartupTest, QuitEndsTheProcessAndNothingFiresAgain) {
     EXPECT_EQ(MonitorCount(), 0u);
 }
 
+TEST_F(StartupTest, RightAfterStartUpOnlyTheTrayIconShows) {
+    sim.world.OpenBrowser("http://news.example/");
+    app.Main();
+    EXPECT_TRUE(sim.tray.Shown());
+    EXPECT_EQ(sim.tray.Tooltip(), app.AppTitle());
+    EXPECT_TRUE(sim.renderer.VisibleForms().empty());
+    EXPECT_FALSE(sim.renderer.LoadedForms().empty()) << "the working windows are loaded, never shown";
+}
+
+TEST_F(StartupTest, QuitDuringACountdownNeitherOpensNorLogsItsPopup) {
+    auto browser = sim.world.OpenBrowser("http://news.example/");
+    app.Main();
+    browser->FireStatusTextChange();
+    sim.loop.Advance(100);
+    sim.desktop.MovePointer(500, 400);
+    browser->RequestNewWindow("http://ads.example/pop.html");
+    ASSERT_EQ(app.Hub().IECloseDelays.size(), 1u);
+
+    app.QuitProgram();
+    sim.loop.Advance(40000);
+    EXPECT_TRUE(app.Hub().KilledPopups.empty());
+    EXPECT_EQ(sim.world.Shell().Browsers().size(), 1u);
+    EXPECT_TRUE(sim.desktop.ShellExecutes().empty());
+}
+
 }  // namespace
 }  // namespace qm
