@@ -14,6 +14,19 @@ class PageWindow;
 // The inline style properties the program reads and writes.
 enum class StyleProperty { Position, Visibility, Display };
 
+// The property's name in style sheets and in an element's style attribute.
+constexpr const char* StyleName(StyleProperty property) {
+    switch (property) {
+        case StyleProperty::Position:
+            return "position";
+        case StyleProperty::Visibility:
+            return "visibility";
+        case StyleProperty::Display:
+            return "display";
+    }
+    return "";
+}
+
 // An element of a page (IHTMLElement and its image and frame forms). Any call may throw PlatformError:
 // the page has gone, the element was replaced, or the engine refused. Calls are made on the
 // user-interface thread only.

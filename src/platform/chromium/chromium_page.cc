@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "base/platform_error.h"
+#include "base/text.h"
 #include "platform/chromium/page_script.h"
 
 namespace qm::cr {
@@ -16,26 +17,9 @@ PlatformError DocumentGone() {
     return PlatformError("The page's document has gone", kErrorDisconnected, "Chromium");
 }
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
 std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
     return s;
-}
-
-const char* StyleName(StyleProperty property) {
-    switch (property) {
-        case StyleProperty::Position:
-            return "position";
-        case StyleProperty::Visibility:
-            return "visibility";
-        case StyleProperty::Display:
-            return "display";
-    }
-    return "display";
 }
 
 Json ValueToJson(const Variant& value) {
@@ -354,7 +338,7 @@ void ChromiumElement::SetSnapshot(ElementSnapshot snapshot) {
 }
 
 Variant ChromiumElement::GetAttribute(const std::string& name) {
-    const std::string lower = Lower(name);
+    const std::string lower = ToLowerAscii(name);
     if (snapshot_ && lower == "src") {
         return snapshot_->src;
     }
@@ -368,7 +352,7 @@ Variant ChromiumElement::GetAttribute(const std::string& name) {
 }
 
 void ChromiumElement::SetAttribute(const std::string& name, const Variant& value) {
-    const std::string lower = Lower(name);
+    const std::string lower = ToLowerAscii(name);
     if (lower.rfind("on", 0) == 0) {
         context_->SetAttributeInPageWorld(id_, name, value);
         return;

@@ -58,18 +58,6 @@ std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_v
     return out;
 }
 
-const char* StyleName(StyleProperty property) {
-    switch (property) {
-        case StyleProperty::Position:
-            return "position";
-        case StyleProperty::Visibility:
-            return "visibility";
-        case StyleProperty::Display:
-            return "display";
-    }
-    return "";
-}
-
 bool IsVoidTag(const std::string& tag) {
     static const char* const kVoid[] = {"AREA",  "BASE", "BR",   "COL",   "EMBED",  "HR",    "IMG",
                                         "INPUT", "LINK", "META", "PARAM", "SOURCE", "TRACK", "WBR"};
