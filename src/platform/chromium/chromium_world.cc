@@ -20,6 +20,8 @@ constexpr std::int64_t kWindowOpenMaxAgeMs = 2000;
 constexpr int kHostedPopupMs = 30000;
 // The objects of a document that has gone are kept this long before they are let go.
 constexpr std::int64_t kObjectGraceMs = 5000;
+// How long the browser may take to start and give its first answer.
+constexpr int kStartTimeoutMs = 30000;
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -194,7 +196,9 @@ void ChromiumWorld::Start() {
                                                        }
                                                    });
                                                }});
-    connection_->Call("Target.setDiscoverTargets", {{"discover", true}});
+    // The first answer comes only once the browser has started, which on a busy machine takes longer
+    // than any later call may.
+    connection_->Call("Target.setDiscoverTargets", {{"discover", true}}, std::string(), kStartTimeoutMs);
     // Every new page, popups included, is attached paused: nothing of it runs before the program has
     // decided about it and set it up.
     connection_->Call("Target.setAutoAttach",
@@ -380,6 +384,17 @@ void ChromiumWorld::AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bo
     });
 }
 
+namespace {
+
+// Fetch.enable's parameters that stop every page (document) request of a target before it is sent.
+Json DocumentRequestPatterns() {
+    return {
+        {"patterns",
+         Json::array({{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}};
+}
+
+}  // namespace
+
 void ChromiumWorld::DecidePopup(const std::shared_ptr<PageTarget>& popup,
                                 const std::shared_ptr<PageTarget>& opener) {
     // The address the opener asked for: its requests for new windows pair with new targets in order.
@@ -440,12 +455,7 @@ void ChromiumWorld::HostPopup(const std::shared_ptr<PageTarget>& popup,
     popup->role = PageTarget::Role::Hosted;
     popup->host = host;
     try {
-        connection_->Call(
-            "Fetch.enable",
-            {{"patterns",
-              Json::array(
-                  {{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}},
-            popup->sessionId);
+        connection_->Call("Fetch.enable", DocumentRequestPatterns(), popup->sessionId);
     } catch (const PlatformError&) {
         KillPausedPopup(popup);
         return;
@@ -473,8 +483,11 @@ void ChromiumWorld::KillPausedPopup(const std::shared_ptr<PageTarget>& popup) {
         return;
     }
     // A popup that can reach its opener is closed only after it was let go to a blank page: the opener
-    // is held inside window.open() until then. The three go out together, so the popup's own page never
-    // starts.
+    // is held inside window.open() until then. They go out together, so the popup's own page never
+    // starts; and since the browser may still start the popup's first navigation before it takes the
+    // blank one, its page requests are stopped first and failed (OnRequestPaused), so not even a
+    // request for the popup's page leaves the machine.
+    connection_->Send("Fetch.enable", DocumentRequestPatterns(), popup->sessionId);
     connection_->Send("Page.navigate", {{"url", "about:blank"}}, popup->sessionId);
     connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
     connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
@@ -492,6 +505,11 @@ void ChromiumWorld::ClosePopup(const std::shared_ptr<PageTarget>& popup) {
 void ChromiumWorld::OnRequestPaused(const std::shared_ptr<PageTarget>& target, const Json& params) {
     const std::string requestId = StringField(params, "requestId");
     if (requestId.empty()) {
+        return;
+    }
+    if (target->role == PageTarget::Role::Closing) {
+        connection_->Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Aborted"}},
+                          target->sessionId);
         return;
     }
     if (target->role != PageTarget::Role::Hosted || !target->host) {

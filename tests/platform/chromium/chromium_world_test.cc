@@ -223,6 +223,16 @@ TEST_P(ChromiumPopupTest, DecisionOnAPausedPopupIsCarriedOut) {
     EXPECT_EQ(recorder->hiddenNavigations, c.hiddenNavigations);
     EXPECT_EQ(shell->Enumerate().size(), c.becomesBrowser ? 2u : 1u);
     EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), "NewWindow2"), 1);
+
+    // A page request the killed popup still makes on its way out never leaves the browser.
+    if (c.closedFromBrowser && c.canAccessOpener) {
+        const std::size_t late = browser_.Received().size();
+        Feed(SessionEvent(
+            "P1", "Fetch.requestPaused",
+            {{"requestId", "R9"}, {"request", {{"url", c.openedUrl}}}, {"resourceType", "Document"}}));
+        Settle();
+        EXPECT_EQ(MethodsAfter(late, "P1"), std::vector<std::string>{"Fetch.failRequest"});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -250,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 Recorder::Answer::Refuse,
                                 "http://a.example/x",
                                 true,
-                                {"Page.navigate", "Runtime.runIfWaitingForDebugger"},
+                                {"Fetch.enable", "Page.navigate", "Runtime.runIfWaitingForDebugger"},
                                 true,
                                 {},
                                 false},
@@ -266,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 Recorder::Answer::Hide,
                                 "http://a.example/x",
                                 true,
-                                {"Page.navigate", "Runtime.runIfWaitingForDebugger"},
+                                {"Fetch.enable", "Page.navigate", "Runtime.runIfWaitingForDebugger"},
                                 true,
                                 {"http://a.example/x"},
                                 false},
