@@ -11,8 +11,8 @@
 
 namespace qm::posix {
 
-// The options of one run, kept in memory.
-// FIXME: the Qt front end brings the per-user settings file; until then nothing outlives the run.
+// The options of one run, kept in memory: for runs that must leave nothing behind. The user's options
+// outlive the run in SettingsFileStore.
 class MemorySettingsStore final : public SettingsStore {
   public:
     // SettingsStore:
