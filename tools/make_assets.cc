@@ -5,7 +5,8 @@
 // writes ieclosedelay.bmp (the countdown window's face, 214 x 71 pixels in four colours, pure red where
 // the window is cut away), ieclosedelay.wr (the face's outline, by the shaper's save mode) and the three
 // 10 x 10 lights of the image button: light_out.bmp (resting), light_over.bmp (hover) and
-// light_down.bmp (pressed). The same program gives the same bytes on every platform.
+// light_down.bmp (pressed), the settings window's background ieset.bmp and the "What's this?" window's
+// picture of a network message, msgpopup.bmp. The same program gives the same bytes on every platform.
 
 #include <cstdint>
 #include <cstdio>
@@ -156,6 +157,41 @@ Bitmap DrawLight(std::uint32_t glass, std::uint32_t shine) {
     return light;
 }
 
+// The settings window's background, 720 x 510: a deep blue band under the white title at the top, a
+// band under the program's name at the bottom left, and a thin rule between the two columns of options.
+Bitmap DrawSettingsBackground() {
+    constexpr std::uint32_t kBand = Bitmap::Rgb(22, 56, 124);
+    constexpr std::uint32_t kBandEdge = Bitmap::Rgb(96, 146, 222);
+    constexpr std::uint32_t kRule = Bitmap::Rgb(214, 222, 236);
+    Bitmap background(720, 510, kWhite);
+    background.Fill(0, 0, 720, 56, kBand);
+    background.Fill(0, 56, 720, 59, kBandEdge);
+    background.Fill(0, 440, 372, 480, kBand);
+    background.Fill(0, 437, 372, 440, kBandEdge);
+    background.Fill(368, 72, 369, 430, kRule);
+    return background;
+}
+
+// A small picture of a network message as the messenger service shows it, 90 x 53: a grey dialog with a
+// blue caption bar, three lines of text and an OK button.
+Bitmap DrawMessagePopup() {
+    constexpr std::uint32_t kDialog = Bitmap::Rgb(212, 208, 200);
+    constexpr std::uint32_t kCaption = Bitmap::Rgb(10, 36, 106);
+    constexpr std::uint32_t kText = Bitmap::Rgb(60, 60, 60);
+    Bitmap popup(90, 53, kDialog);
+    FrameRect(popup, 0, 0, 90, 53, Bitmap::Rgb(64, 64, 64));
+    popup.Fill(1, 1, 89, 10, kCaption);
+    popup.Fill(3, 3, 40, 8, Bitmap::Rgb(200, 210, 240));  // the caption's text
+    popup.Fill(80, 2, 87, 9, kDialog);                    // the close box
+    popup.Fill(6, 15, 78, 17, kText);
+    popup.Fill(6, 21, 70, 23, kText);
+    popup.Fill(6, 27, 52, 29, kText);
+    popup.Fill(33, 37, 57, 49, kWhite);
+    FrameRect(popup, 33, 37, 57, 49, Bitmap::Rgb(64, 64, 64));
+    popup.Fill(40, 42, 50, 44, kText);  // "OK"
+    return popup;
+}
+
 bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -179,6 +215,8 @@ int main(int argc, char** argv) {
         {"light_out.bmp", DrawLight(Bitmap::Rgb(190, 210, 245), Bitmap::Rgb(255, 255, 255))},
         {"light_over.bmp", DrawLight(Bitmap::Rgb(80, 140, 235), Bitmap::Rgb(210, 228, 255))},
         {"light_down.bmp", DrawLight(Bitmap::Rgb(20, 50, 150), Bitmap::Rgb(90, 120, 210))},
+        {"ieset.bmp", DrawSettingsBackground()},
+        {"msgpopup.bmp", DrawMessagePopup()},
     };
     for (const auto& p : pictures) {
         if (!WriteBytes(folder + "/" + p.name, p.picture.ToBmp())) {

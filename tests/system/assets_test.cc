@@ -72,5 +72,20 @@ TEST(AssetsTest, LightsAreTenByTenInBlueTones) {
     EXPECT_NE(LoadPicture("light_over.bmp"), LoadPicture("light_down.bmp"));
 }
 
+TEST(AssetsTest, WindowPicturesHaveTheSizesTheirWindowsExpect) {
+    const Bitmap background = LoadPicture("ieset.bmp");
+    EXPECT_EQ(background.Width(), 720);
+    EXPECT_EQ(background.Height(), 510);
+    // The title and the program's name are white text: the picture must be dark where they stand.
+    for (const auto& [x, y] : {std::pair{30, 25}, {100, 460}}) {
+        EXPECT_LT(background.Pixel(x, y) & 0xFF, 128u) << x << "," << y;
+    }
+    // Check boxes and other labels stand on white.
+    EXPECT_EQ(background.Pixel(130, 85), Bitmap::Rgb(255, 255, 255));
+    const Bitmap message = LoadPicture("msgpopup.bmp");
+    EXPECT_EQ(message.Width(), 90);
+    EXPECT_EQ(message.Height(), 53);
+}
+
 }  // namespace
 }  // namespace qm

@@ -28,6 +28,7 @@
 #undef ShellExecute
 #undef GetTickCount
 #undef Sleep
+#undef Yield
 
 #include <exception>
 #include <string>

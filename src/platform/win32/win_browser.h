@@ -74,6 +74,13 @@ class Win32UiProbe final : public CUiProbe {
         std::make_shared<std::vector<std::weak_ptr<UiProbeEvents>>>();
 };
 
+// The events of a browser (DWebBrowserEvents2), of a hidden browser and of the shell's window list,
+// decoded from COM's arguments (which come last argument first) and handed to the program's handlers. The
+// by-reference arguments (Cancel, and NewWindow2's ppDisp) are written back with what the handler left.
+void DispatchBrowserEvent(BrowserEvents& events, DISPID id, DISPPARAMS& params);
+void DispatchHiddenBrowserEvent(HiddenBrowserEvents& events, DISPID id, DISPPARAMS& params);
+void DispatchShellWindowsEvent(ShellWindowsEvents& events, DISPID id, DISPPARAMS& params);
+
 // Gives a hidden browser's automation object to the browser that asked for a new window.
 IDispatch* AutomationOf(HiddenBrowser& hidden);
 

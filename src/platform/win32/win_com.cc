@@ -55,20 +55,18 @@ namespace {
 
 class AdviseConnection final : public EventConnection {
   public:
-    AdviseConnection(ComPtr<IConnectionPoint> point, DWORD cookie, DispatchSink* sink)
-        : point_(std::move(point)), cookie_(cookie), sink_(sink) {
-        sink_->AddRef();
-    }
+    AdviseConnection(ComPtr<IConnectionPoint> point, DWORD cookie, ComPtr<DispatchSink> sink)
+        : point_(std::move(point)), cookie_(cookie), sink_(std::move(sink)) {}
     ~AdviseConnection() override {
         sink_->Detach();
+        // A source whose process has gone refuses; the subscription ends with it all the same.
         point_->Unadvise(cookie_);
-        sink_->Release();
     }
 
   private:
     ComPtr<IConnectionPoint> point_;
     DWORD cookie_;
-    DispatchSink* sink_;
+    ComPtr<DispatchSink> sink_;
 };
 
 }  // namespace
@@ -82,16 +80,10 @@ std::unique_ptr<EventConnection> Advise(IUnknown* source, const IID& events, Dis
             "IConnectionPointContainer");
     ComPtr<IConnectionPoint> point;
     CheckHr(container->FindConnectionPoint(events, point.Put()), "FindConnectionPoint");
-    DispatchSink* sink = new DispatchSink(events, std::move(handler));
+    auto sink = ComPtr<DispatchSink>::Attach(new DispatchSink(events, std::move(handler)));
     DWORD cookie = 0;
-    const HRESULT hr = point->Advise(sink, &cookie);
-    if (FAILED(hr)) {
-        sink->Release();
-        ThrowError(static_cast<DWORD>(hr), "IConnectionPoint::Advise");
-    }
-    auto connection = std::make_unique<AdviseConnection>(std::move(point), cookie, sink);
-    sink->Release();  // the connection and the source hold it now
-    return connection;
+    CheckHr(point->Advise(sink.Get(), &cookie), "IConnectionPoint::Advise");
+    return std::make_unique<AdviseConnection>(std::move(point), cookie, std::move(sink));
 }
 
 VARIANT* EventArgument(DISPPARAMS& params, UINT index) {

@@ -8,6 +8,8 @@ namespace qm::win {
 
 extern const CLSID kClsidShellWindows;
 extern const CLSID kClsidWebBrowser;
+// InternetExplorer.Application: a browser in a process of its own.
+extern const CLSID kClsidInternetExplorer;
 extern const IID kIidIShellWindows;
 extern const IID kIidIWebBrowser2;
 extern const IID kDiidDWebBrowserEvents2;

@@ -152,14 +152,14 @@ std::shared_ptr<Win32HiddenBrowser> Win32HiddenBrowser::Create() {
     if (!hidden->window_) {
         ThrowLastError("CreateWindowExW");
     }
-    hidden->site_ = new OleSite(hidden->window_.Get());
+    hidden->site_ = ComPtr<OleSite>::Attach(new OleSite(hidden->window_.Get()));
     CheckHr(::CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                reinterpret_cast<void**>(hidden->object_.Put())),
             "CoCreateInstance(WebBrowser)");
-    CheckHr(hidden->object_->SetClientSite(hidden->site_), "IOleObject::SetClientSite");
+    CheckHr(hidden->object_->SetClientSite(hidden->site_.Get()), "IOleObject::SetClientSite");
     RECT area{};
     ::GetClientRect(hidden->window_.Get(), &area);
-    CheckHr(hidden->object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, hidden->site_, 0,
+    CheckHr(hidden->object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, hidden->site_.Get(), 0,
                                     hidden->window_.Get(), &area),
             "IOleObject::DoVerb");
     hidden->browser_ = hidden->object_.As<IWebBrowser2>(kIidIWebBrowser2);
@@ -179,9 +179,7 @@ Win32HiddenBrowser::~Win32HiddenBrowser() {
         object_->SetClientSite(nullptr);
         object_.Reset();
     }
-    if (site_) {
-        site_->Release();
-    }
+    // The site goes with the last reference the control gave back.
 }
 
 IDispatch* Win32HiddenBrowser::Automation() const {
@@ -190,41 +188,8 @@ IDispatch* Win32HiddenBrowser::Automation() const {
 
 std::unique_ptr<EventConnection> Win32HiddenBrowser::Connect(std::weak_ptr<HiddenBrowserEvents> sink) {
     return Advise(browser_.Get(), kDiidDWebBrowserEvents2, [sink](DISPID id, DISPPARAMS& params) {
-        const std::shared_ptr<HiddenBrowserEvents> events = sink.lock();
-        if (!events) {
-            return;
-        }
-        if (id == DISPID_BEFORENAVIGATE2) {
-            VARIANT* slot = EventArgument(params, 6);
-            VARIANT_BOOL* cancelSlot = slot && V_VT(slot) == (VT_BYREF | VT_BOOL) ? V_BOOLREF(slot) : nullptr;
-            bool cancel = cancelSlot && *cancelSlot != VARIANT_FALSE;
-            events->Browser_BeforeNavigate2(TextArgument(params, 1), cancel);
-            if (cancelSlot) {
-                *cancelSlot = cancel ? VARIANT_TRUE : VARIANT_FALSE;
-            }
-        } else if (id == DISPID_NEWWINDOW2) {
-            VARIANT* slot = EventArgument(params, 0);
-            IDispatch** ppDisp =
-                slot && V_VT(slot) == (VT_BYREF | VT_DISPATCH) ? V_DISPATCHREF(slot) : nullptr;
-            VARIANT* cancelVariant = EventArgument(params, 1);
-            VARIANT_BOOL* cancelSlot = cancelVariant && V_VT(cancelVariant) == (VT_BYREF | VT_BOOL)
-                                           ? V_BOOLREF(cancelVariant)
-                                           : nullptr;
-            std::shared_ptr<HiddenBrowser> host;
-            bool cancel = cancelSlot && *cancelSlot != VARIANT_FALSE;
-            events->Browser_NewWindow2(host, cancel);
-            if (ppDisp && host) {
-                if (IDispatch* automation = AutomationOf(*host)) {
-                    automation->AddRef();
-                    if (*ppDisp) {
-                        (*ppDisp)->Release();
-                    }
-                    *ppDisp = automation;
-                }
-            }
-            if (cancelSlot) {
-                *cancelSlot = cancel ? VARIANT_TRUE : VARIANT_FALSE;
-            }
+        if (const std::shared_ptr<HiddenBrowserEvents> events = sink.lock()) {
+            DispatchHiddenBrowserEvent(*events, id, params);
         }
     });
 }

@@ -32,7 +32,7 @@ class Win32HiddenBrowser final : public HiddenBrowser {
     Win32HiddenBrowser() = default;
 
     UniqueWindow window_;
-    OleSite* site_ = nullptr;
+    ComPtr<OleSite> site_;
     ComPtr<IOleObject> object_;
     ComPtr<IWebBrowser2> browser_;
 };

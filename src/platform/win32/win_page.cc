@@ -35,19 +35,18 @@ VARIANT IndexVariant(std::int32_t index) {
 template <typename Target>
 class AttachedEvent final : public EventConnection {
   public:
-    AttachedEvent(ComPtr<Target> target, std::wstring name, DispatchSink* sink)
-        : target_(std::move(target)), name_(std::move(name)), sink_(sink) {}
+    AttachedEvent(ComPtr<Target> target, std::wstring name, ComPtr<DispatchSink> sink)
+        : target_(std::move(target)), name_(std::move(name)), sink_(std::move(sink)) {}
     ~AttachedEvent() override {
         sink_->Detach();
         const Bstr name(name_);
-        target_->detachEvent(name.Get(), sink_);
-        sink_->Release();
+        target_->detachEvent(name.Get(), sink_.Get());
     }
 
   private:
     ComPtr<Target> target_;
     std::wstring name_;
-    DispatchSink* sink_;
+    ComPtr<DispatchSink> sink_;
 };
 
 template <typename Target>
@@ -57,16 +56,12 @@ std::unique_ptr<EventConnection> Attach(ComPtr<Target> target,
     if (!target) {
         throw PlatformError("Object doesn't support this property or method", 438, "attachEvent");
     }
-    auto* sink =
-        new DispatchSink(IID_IDispatch, [handler = std::move(handler)](DISPID, DISPPARAMS&) { handler(); });
+    auto sink = ComPtr<DispatchSink>::Attach(
+        new DispatchSink(IID_IDispatch, [handler = std::move(handler)](DISPID, DISPPARAMS&) { handler(); }));
     const Bstr name{std::wstring(event)};
     VARIANT_BOOL done = VARIANT_FALSE;
-    const HRESULT hr = target->attachEvent(name.Get(), sink, &done);
-    if (FAILED(hr)) {
-        sink->Release();
-        ThrowError(static_cast<DWORD>(hr), "attachEvent");
-    }
-    return std::make_unique<AttachedEvent<Target>>(std::move(target), event, sink);
+    CheckHr(target->attachEvent(name.Get(), sink.Get(), &done), "attachEvent");
+    return std::make_unique<AttachedEvent<Target>>(std::move(target), event, std::move(sink));
 }
 
 std::shared_ptr<Element> WrapElement(ComPtr<IHTMLElement> element);

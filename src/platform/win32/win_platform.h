@@ -6,6 +6,7 @@
 #include "platform/win32/win_event_loop.h"
 #include "platform/win32/win_renderer.h"
 #include "platform/win32/win_services.h"
+#include "platform/win32/win_tray_icon.h"
 #include "shell/platform.h"
 
 namespace qm::win {
@@ -18,7 +19,9 @@ class Win32Platform {
         : process([this] { loop.Quit(); }),
           browsers(loop),
           renderer(loop, process.AppPath()),
-          platform{loop, desktop, process, browsers, settings, services, files, renderer} {}
+          tray(process.AppPath()),
+          platform{loop,  desktop,  process,     browsers, settings, services,
+                   files, renderer, startupList, power,    tray} {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -30,6 +33,9 @@ class Win32Platform {
     Win32ServiceManager services;
     Win32FileSystem files;
     Win32Renderer renderer;
+    Win32StartupList startupList;
+    Win32Power power;
+    Win32TrayIcon tray;
     Platform platform;
 };
 

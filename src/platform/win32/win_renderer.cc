@@ -79,6 +79,11 @@ class Win32WindowPeer final : public WindowPeer {
 
     HWND Window() const { return window_; }
     Form& GetForm() const { return form_; }
+
+    // The window's outer size for a client area of `width` x `height` pixels: the window's size is the
+    // size of its contents, which the frame and caption surround.
+    static SIZE OuterSize(DWORD style, DWORD exStyle, int width, int height);
+    SIZE OuterSize(int width, int height) const;
     const Control* ControlOf(HWND child) const;
     bool HandleKey(MSG& msg);
 
@@ -89,6 +94,7 @@ class Win32WindowPeer final : public WindowPeer {
     struct Child {
         Control* control = nullptr;
         HWND window = nullptr;  // null for the controls drawn into the form
+        RECT drawnAt{};         // where a drawn control was last drawn
         std::vector<std::string> items;
     };
 
@@ -134,10 +140,11 @@ Win32WindowPeer::Win32WindowPeer(Win32Renderer& renderer, Form& form) : renderer
             break;
     }
     const int tpp = renderer.TwipsPerPixel();
+    const SIZE outer = OuterSize(style, exStyle, static_cast<int>(form.Width() / tpp),
+                                 static_cast<int>(form.Height() / tpp));
     window_ = ::CreateWindowExW(exStyle, kFormClass, Widen(form.Caption()).c_str(), style,
                                 static_cast<int>(form.Left() / tpp), static_cast<int>(form.Top() / tpp),
-                                static_cast<int>(form.Width() / tpp), static_cast<int>(form.Height() / tpp),
-                                nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                                outer.cx, outer.cy, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!window_) {
         ThrowLastError("CreateWindowExW");
     }
@@ -167,6 +174,19 @@ Win32WindowPeer::~Win32WindowPeer() {
     if (!::PostMessageW(window_, kMsgDestroyLater, 0, 0)) {
         ::DestroyWindow(window_);
     }
+}
+
+SIZE Win32WindowPeer::OuterSize(DWORD style, DWORD exStyle, int width, int height) {
+    RECT r{0, 0, width, height};
+    if (!::AdjustWindowRectEx(&r, style, FALSE, exStyle)) {
+        return SIZE{width, height};
+    }
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+SIZE Win32WindowPeer::OuterSize(int width, int height) const {
+    return OuterSize(static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_STYLE)),
+                     static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_EXSTYLE)), width, height);
 }
 
 int Win32WindowPeer::ToPixels(double units) const {
@@ -274,7 +294,11 @@ void Win32WindowPeer::MakeChild(Control& control) {
 void Win32WindowPeer::UpdateChild(Child& child) {
     const Control& control = *child.control;
     if (!child.window) {
-        ::InvalidateRect(window_, nullptr, TRUE);
+        // Drawn into the form: only its own place is drawn again (it may have moved: its old place too).
+        const RECT now = RectOf(control);
+        ::InvalidateRect(window_, &child.drawnAt, TRUE);
+        ::InvalidateRect(window_, &now, TRUE);
+        child.drawnAt = now;
         return;
     }
     const HWND w = child.window;
@@ -336,9 +360,11 @@ void Win32WindowPeer::FormChanged() {
     const int tpp = renderer_.TwipsPerPixel();
     ::SetWindowTextW(window_, Widen(form_.Caption()).c_str());
     if (!form_.CenteredOnScreen() || placed_) {
+        const SIZE outer =
+            OuterSize(static_cast<int>(form_.Width() / tpp), static_cast<int>(form_.Height() / tpp));
         ::SetWindowPos(window_, nullptr, static_cast<int>(form_.Left() / tpp),
-                       static_cast<int>(form_.Top() / tpp), static_cast<int>(form_.Width() / tpp),
-                       static_cast<int>(form_.Height() / tpp), SWP_NOZORDER | SWP_NOACTIVATE);
+                       static_cast<int>(form_.Top() / tpp), outer.cx, outer.cy,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ::InvalidateRect(window_, nullptr, TRUE);
 }
@@ -355,8 +381,10 @@ void Win32WindowPeer::Show(ShowStyle style) {
         placed_ = true;
         int left = static_cast<int>(form_.Left() / tpp);
         int top = static_cast<int>(form_.Top() / tpp);
-        const int width = static_cast<int>(form_.Width() / tpp);
-        const int height = static_cast<int>(form_.Height() / tpp);
+        const SIZE outer =
+            OuterSize(static_cast<int>(form_.Width() / tpp), static_cast<int>(form_.Height() / tpp));
+        const int width = outer.cx;
+        const int height = outer.cy;
         if (form_.CenteredOnScreen()) {
             left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
             top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
@@ -461,7 +489,8 @@ void Win32WindowPeer::Paint() {
             const SelectedObject font(dc, renderer_.FontFor(control.Font()));
             ::SetBkMode(dc, TRANSPARENT);
             ::SetTextColor(dc, ToColorRef(control.Enabled() ? control.ForeColor() : 0x80000011));
-            UINT format = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
+            // "&&" in a caption shows one ampersand, as in every other caption of the program.
+            UINT format = DT_WORDBREAK | DT_EDITCONTROL;
             format |= control.Alignment() == TextAlignment::Center  ? DT_CENTER
                       : control.Alignment() == TextAlignment::Right ? DT_RIGHT
                                                                     : DT_LEFT;

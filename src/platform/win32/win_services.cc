@@ -2,6 +2,9 @@
 
 #include <lmcons.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "base/platform_error.h"
 
 namespace qm::win {
@@ -163,6 +166,173 @@ bool Win32ServiceManager::CloseServiceHandle(ScHandleValue handle) {
     return handle != ScHandleValue{} && ::CloseServiceHandle(ToSc(handle)) != FALSE;
 }
 
+// --- start-up list -----------------------------------------------------------------------------------
+
+namespace {
+
+HKEY ToKey(StartupKeyValue value) {
+    return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value));
+}
+
+}  // namespace
+
+std::string DecodeRegistryData(DWORD type, const std::uint8_t* data, std::size_t size) {
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        std::wstring text(size / sizeof(wchar_t), L'\0');
+        if (!text.empty()) {
+            std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
+        }
+        // One terminating NUL (two for a list of texts) is the value's end, not its content.
+        while (!text.empty() && text.back() == L'\0') {
+            text.pop_back();
+        }
+        return Narrow(text);
+    }
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+StartupKeyValue Win32StartupList::Open() {
+    HKEY key = nullptr;
+    // Whatever the user may do with the key: reading it is enough for the scan.
+    if (::RegOpenKeyExW(root_, path_.c_str(), 0, MAXIMUM_ALLOWED, &key) != ERROR_SUCCESS) {
+        return StartupKeyValue{};
+    }
+    return static_cast<StartupKeyValue>(reinterpret_cast<std::uintptr_t>(key));
+}
+
+StartupEnumResult Win32StartupList::EnumValue(StartupKeyValue key, std::uint32_t index, StartupValue& value) {
+    if (key == StartupKeyValue{}) {
+        return StartupEnumResult::NoMoreValues;
+    }
+    // The number of values bounds the enumeration: a key that fails every read (deleted meanwhile) ends
+    // it instead of reporting one unreadable value after another.
+    DWORD count = 0;
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    if (::RegQueryInfoKeyW(ToKey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                           &longestName, &longestData, nullptr, nullptr) != ERROR_SUCCESS ||
+        index >= count) {
+        return StartupEnumResult::NoMoreValues;
+    }
+    std::wstring name(longestName + 1, L'\0');
+    std::vector<std::uint8_t> data(longestData + sizeof(wchar_t));
+    // A value may grow between the two calls: ask again with more room until it fits.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD dataSize = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        const LSTATUS rc = ::RegEnumValueW(ToKey(key), index, name.data(), &nameLength, nullptr, &type,
+                                           data.data(), &dataSize);
+        if (rc == ERROR_SUCCESS) {
+            value.name = Narrow(std::wstring_view(name.data(), nameLength));
+            value.data = DecodeRegistryData(type, data.data(), dataSize);
+            return StartupEnumResult::Value;
+        }
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            return StartupEnumResult::NoMoreValues;
+        }
+        if (rc != ERROR_MORE_DATA) {
+            return StartupEnumResult::Unreadable;
+        }
+        name.resize(std::max<std::size_t>(name.size() * 2, 16384));
+        data.resize(std::max<std::size_t>(data.size() * 2, dataSize + sizeof(wchar_t)));
+    }
+    return StartupEnumResult::Unreadable;
+}
+
+bool Win32StartupList::DeleteValue(StartupKeyValue key, const std::string& name) {
+    return key != StartupKeyValue{} && ::RegDeleteValueW(ToKey(key), Widen(name).c_str()) == ERROR_SUCCESS;
+}
+
+void Win32StartupList::Close(StartupKeyValue key) {
+    if (key != StartupKeyValue{}) {
+        ::RegCloseKey(ToKey(key));
+    }
+}
+
+// --- version, token and shutdown --------------------------------------------------------------------
+
+namespace {
+
+HANDLE ToHandle(ProcessHandleValue value) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+}
+
+HANDLE ToHandle(TokenHandleValue value) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+}
+
+}  // namespace
+
+int Win32Power::GetVersionEx(OsVersionInfo& info) {
+    OSVERSIONINFOA raw{};
+    raw.dwOSVersionInfoSize = info.size;
+    // The record has one size; the call refuses any other, as the system's own does.
+    if (info.size != sizeof raw) {
+        return 0;
+    }
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const BOOL ok = ::GetVersionExA(&raw);
+#pragma GCC diagnostic pop
+    if (!ok) {
+        return 0;
+    }
+    info.majorVersion = raw.dwMajorVersion;
+    info.minorVersion = raw.dwMinorVersion;
+    info.buildNumber = raw.dwBuildNumber;
+    info.platformId = raw.dwPlatformId;
+    return 1;
+}
+
+ProcessHandleValue Win32Power::GetCurrentProcess() {
+    return static_cast<ProcessHandleValue>(reinterpret_cast<std::uintptr_t>(::GetCurrentProcess()));
+}
+
+TokenHandleValue Win32Power::OpenProcessToken(ProcessHandleValue process, std::uint32_t desiredAccess) {
+    HANDLE token = nullptr;
+    if (process == ProcessHandleValue{} || !::OpenProcessToken(ToHandle(process), desiredAccess, &token)) {
+        return TokenHandleValue{};
+    }
+    return static_cast<TokenHandleValue>(reinterpret_cast<std::uintptr_t>(token));
+}
+
+bool Win32Power::LookupPrivilegeValue(const std::string& name, Luid& luid) {
+    LUID raw{};
+    if (!::LookupPrivilegeValueW(nullptr, Widen(name).c_str(), &raw)) {
+        return false;
+    }
+    luid.lowPart = raw.LowPart;
+    luid.highPart = raw.HighPart;
+    return true;
+}
+
+bool Win32Power::AdjustTokenPrivileges(TokenHandleValue token,
+                                       bool disableAll,
+                                       const TokenPrivilege& newState) {
+    if (token == TokenHandleValue{}) {
+        return false;
+    }
+    // The record holds one entry; a count of more would make the call read past it.
+    TOKEN_PRIVILEGES raw{};
+    raw.PrivilegeCount = std::min<std::uint32_t>(newState.count, 1);
+    raw.Privileges[0].Luid.LowPart = newState.luid.lowPart;
+    raw.Privileges[0].Luid.HighPart = newState.luid.highPart;
+    raw.Privileges[0].Attributes = newState.attributes;
+    return ::AdjustTokenPrivileges(ToHandle(token), disableAll ? TRUE : FALSE, &raw, 0, nullptr, nullptr) !=
+           FALSE;
+}
+
+void Win32Power::CloseToken(TokenHandleValue token) {
+    if (token != TokenHandleValue{}) {
+        ::CloseHandle(ToHandle(token));
+    }
+}
+
+bool Win32Power::ExitWindowsEx(std::uint32_t flags, std::uint32_t reserved) {
+    return ::ExitWindowsEx(flags, reserved) != FALSE;
+}
+
 // --- files ------------------------------------------------------------------------------------------
 
 FileErrorInfo FileErrorFor(DWORD win32Error) {
@@ -259,8 +429,9 @@ std::int32_t Win32Desktop::TwipsPerPixel() {
 }
 
 int Win32Desktop::MessageBox(const std::string& text, const std::string& title, int style) {
-    // Task-modal: the program's own windows wait for the answer, as they do for a modal window.
-    return ::MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(),
+    // Task-modal: the program's own windows wait for the answer, as they do for a modal window. The box
+    // belongs to the program's active window, so that it stays in front of it.
+    return ::MessageBoxW(::GetActiveWindow(), Widen(text).c_str(), Widen(title).c_str(),
                          static_cast<UINT>(style) | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
@@ -280,10 +451,11 @@ std::intptr_t Win32Desktop::ShellExecute(const std::string& verb,
 }
 
 bool Win32Desktop::GetComputerName(std::string& name, std::size_t bufferSize) {
-    std::string buffer(bufferSize, '\0');
+    // The wide call: the name reaches the program as UTF-8 whatever the system's code page.
+    std::wstring buffer(bufferSize, L'\0');
     DWORD size = static_cast<DWORD>(bufferSize);
-    const bool ok = bufferSize > 0 && ::GetComputerNameA(buffer.data(), &size) != FALSE;
-    name = buffer;
+    const bool ok = bufferSize > 0 && ::GetComputerNameW(buffer.data(), &size) != FALSE;
+    name = Narrow(buffer);
     return ok;
 }
 

@@ -7,7 +7,9 @@
 #include "platform/win32/win_handles.h"
 #include "shell/process_services.h"
 #include "system/file_system.h"
+#include "system/power.h"
 #include "system/service_manager.h"
+#include "system/startup_list.h"
 #include "ui/desktop.h"
 #include "ui/settings_store.h"
 
@@ -62,6 +64,44 @@ struct FileErrorInfo {
     const char* description;
 };
 FileErrorInfo FileErrorFor(DWORD win32Error);
+
+// The machine's start-up list: the Run key of HKEY_LOCAL_MACHINE, opened with whatever access the user
+// has (reading alone is enough for the scan; a deletion without write access fails and says so).
+class Win32StartupList final : public StartupList {
+  public:
+    // `root` and `path` name the key; tests point them at a key of their own.
+    explicit Win32StartupList(HKEY root = HKEY_LOCAL_MACHINE, std::wstring path = Widen(kStartupListKey))
+        : root_(root), path_(std::move(path)) {}
+
+    StartupKeyValue Open() override;
+    StartupEnumResult EnumValue(StartupKeyValue key, std::uint32_t index, StartupValue& value) override;
+    bool DeleteValue(StartupKeyValue key, const std::string& name) override;
+    void Close(StartupKeyValue key) override;
+
+  private:
+    HKEY root_;
+    std::wstring path_;
+};
+
+// The data of a registry value as the program reads it: text values (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ) as UTF-8 up to their end, without the terminating NUL (and with any NUL inside kept, for
+// the caller to cut at); an odd trailing byte is dropped. Values of other types are handed on byte for
+// byte.
+std::string DecodeRegistryData(DWORD type, const std::uint8_t* data, std::size_t size);
+
+// The version, the process token and the shutdown call, one for one.
+class Win32Power final : public Power {
+  public:
+    int GetVersionEx(OsVersionInfo& info) override;
+    ProcessHandleValue GetCurrentProcess() override;
+    TokenHandleValue OpenProcessToken(ProcessHandleValue process, std::uint32_t desiredAccess) override;
+    bool LookupPrivilegeValue(const std::string& name, Luid& luid) override;
+    bool AdjustTokenPrivileges(TokenHandleValue token,
+                               bool disableAll,
+                               const TokenPrivilege& newState) override;
+    void CloseToken(TokenHandleValue token) override;
+    bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reserved) override;
+};
 
 // Pointer, keys, screen, message boxes and the shell of the interactive desktop.
 class Win32Desktop final : public Desktop {

@@ -1,6 +1,6 @@
 // Tests of the Windows adapters against the real system (run under Wine by wine_smoke.sh):
 //   qm_win32_tests                  every test; exit code 0 when all pass
-//   qm_win32_tests show-countdown S the program's countdown window on screen for S seconds
+//   qm_win32_tests COMMAND ...      the smoke test's probes (wine_probe.cc)
 
 #include "platform/win32/win_api.h"
 
@@ -14,6 +14,7 @@
 #include "platform/win32/win32_check.h"
 #include "platform/win32/win_page.h"
 #include "platform/win32/win_platform.h"
+#include "platform/win32/wine_probe.h"
 #include "shell/win_system.h"
 #include "system/region.h"
 #include "ui/form.h"
@@ -304,6 +305,8 @@ WIN32_TEST(TextHeightGrowsAsTheLineNarrows) {
 }
 
 int RunAll() {
+    // The thread is set up as the program's is: COM in a single-threaded apartment, with OLE.
+    const OleScope ole;
     int failedTests = 0;
     for (const auto& test : check::Registry()) {
         const int before = check::Failures();
@@ -321,46 +324,10 @@ int RunAll() {
     return failedTests == 0 ? 0 : 1;
 }
 
-// The program's countdown window as the user sees it, on top of the screen for `seconds`.
-int ShowCountdown(int seconds) {
-    const OleScope ole;
-    Win32Platform windows;
-    WinSystem app(windows.platform);
-    app.Main();
-    if (!app.Running()) {
-        std::printf("the program runs already\n");
-        return 2;
-    }
-    auto delay = std::make_shared<IECloseDelay>(app);
-    delay->Load();
-    delay->TextURL.SetText("http://ads.example.com/popup.html");
-    delay->Execute();
-    windows.loop.DoEvents();
-    RECT r{};
-    const HWND shown = ::FindWindowW(L"QuillmereForm", nullptr);
-    ::GetWindowRect(shown, &r);
-    std::printf("countdown window at %ld,%ld-%ld,%ld, visible %d (twips %g,%g %gx%g)\n", r.left, r.top,
-                r.right, r.bottom, shown && ::IsWindowVisible(shown) ? 1 : 0, delay->Left(), delay->Top(),
-                delay->Width(), delay->Height());
-    auto end = windows.loop.CreateTimer([&] { windows.loop.Quit(); });
-    end->Start(seconds * 1000);
-    windows.loop.Run();
-    std::printf("countdown shown\n");
-    std::fflush(stdout);
-    return 0;
-}
-
 }  // namespace
 }  // namespace qm::win
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc >= 2 && std::wstring(argv[1]) == L"show-countdown") {
-        try {
-            return qm::win::ShowCountdown(argc >= 3 ? _wtoi(argv[2]) : 5);
-        } catch (const qm::PlatformError& e) {
-            std::printf("error %d from %s: %s\n", e.Number(), e.Source().c_str(), e.what());
-            return 1;
-        }
-    }
-    return qm::win::RunAll();
+    const int probe = qm::win::RunProbe(argc, argv);
+    return probe >= 0 ? probe : qm::win::RunAll();
 }

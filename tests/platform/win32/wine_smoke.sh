@@ -1,21 +1,34 @@
 #!/usr/bin/env bash
-# Smoke test of the Windows build under Wine, on a private X server and a fresh Wine prefix:
-#   - the adapters' own tests (qm_win32_tests.exe: registry, files, timers, windows, regions, text);
-#   - with a stand-in "Messenger" service running, the first start of the program writes the default
-#     options under HKCU\Software\VB and VBA Program Settings and stops the service;
+# Smoke test of the Windows build under Wine, on a private X server and a fresh Wine prefix. It runs
+# quillmere.exe and drives it from outside as a user would (qm_win32_tests.exe's probe commands find its
+# windows, read the notification area and press buttons), and shows:
+#   - the adapters' own tests pass (qm_win32_tests.exe: registry, start-up list, files, timers, windows,
+#     regions, text, event decoding, version and token calls);
+#   - with a stand-in "Messenger" service running, the first start writes the default options under
+#     HKCU\Software\VB and VBA Program Settings and stops the service;
 #   - a second copy ends at once and leaves the first one running;
-#   - the countdown window on screen, kept as build-win32/artifacts/countdown.png.
-# Wine has no Internet Explorer pages: those parts are only compiled here, and the test says so.
+#   - the icon is in the notification area with the application title as its tooltip;
+#   - a click on the icon opens the settings window (screenshot kept);
+#   - the spyware check finds an entry added to the HKLM Run key and removes it, leaving the others;
+#   - Shut Down, confirmed, ends the program and starts the Messenger service again;
+#   - the countdown window is shaped: its cut-away corner is not the window's (screenshot kept);
+#   - a browser monitor on an InternetExplorer.Application object sees BeforeNavigate2, and once the
+#     browser's process has been killed IsIEValid answers false without an error.
+# Where Wine lacks a feature the test says so and checks what remains; it never passes by skipping.
 #
 #   tests/platform/win32/wine_smoke.sh [build directory]     (default: build-win32)
+#
+# Needs: wine (wine64), xvfb, x11-apps (xwd), imagemagick (convert).
 set -euo pipefail
+started=$(date +%s)
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
 build="$(cd "${1:-$root/build-win32}" && pwd)"
 artifacts="$build/artifacts"
 logs="$artifacts/wine-logs"
+rm -rf "$logs"
 mkdir -p "$artifacts" "$logs"
 
-for tool in wine wineserver Xvfb xwd convert; do
+for tool in wine wineserver winepath Xvfb xwd convert; do
     command -v "$tool" >/dev/null || { echo "wine_smoke: $tool is not installed" >&2; exit 1; }
 done
 for exe in quillmere.exe qm_win32_tests.exe messenger_stand_in.exe; do
@@ -25,6 +38,7 @@ done
 export WINEPREFIX="$build/wineprefix-smoke"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
+wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 
 display=""
@@ -46,6 +60,7 @@ trap cleanup EXIT
 failures=0
 pass() { echo "PASS  $*"; }
 fail() { echo "FAIL  $*"; failures=$((failures + 1)); }
+note() { echo "NOTE  $*"; }
 # Polls `$1` (a shell condition) every half second for up to `$2` seconds.
 wait_for() {
     local i
@@ -55,12 +70,38 @@ wait_for() {
     done
     return 1
 }
+# Runs a probe command of qm_win32_tests.exe; its output goes to the log named first.
+probe() {
+    local log="$logs/$1.log"
+    shift
+    local rc=0
+    wine "$build/qm_win32_tests.exe" "$@" >"$log.raw" 2>&1 || rc=$?
+    tr -d '\r' <"$log.raw" >"$log"
+    rm -f "$log.raw"
+    return $rc
+}
+shot() {
+    xwd -root -display "$display" -silent >"$artifacts/$1.xwd"
+    convert "$artifacts/$1.xwd" "$artifacts/$1.png"
+    rm -f "$artifacts/$1.xwd"
+}
+pixel() { convert "$artifacts/$1.png" -format "%[pixel:p{$2,$3}]" info:; }
+
+title='Varrow Quillmere 4.13'
+settings="HKCU\\Software\\VB and VBA Program Settings\\$title\\$title"
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 
 echo "wine_smoke: $(wine --version) on $display, prefix $WINEPREFIX"
 wineboot -i >"$logs/wineboot.log" 2>&1
 # A virtual desktop: without a window manager every hidden window would cost two seconds.
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >"$logs/reg.log" 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >>"$logs/reg.log" 2>&1
+# Two start-up entries: a known adware program (named by its command line, in capitals) and a harmless one.
+wine reg add "$run_key" /v Updater /d 'C:\Programs\X\AUTOREG.EXE /s' /f >>"$logs/reg.log" 2>&1
+wine reg add "$run_key" /v Harmless /d 'C:\Programs\Y\tool.exe' /f >>"$logs/reg.log" 2>&1
+# The first boot of a prefix goes on for a while after wineboot returns; a service created meanwhile can
+# be lost. Let it end: the next start of Wine also brings the desktop up as set above.
+wineserver -w
 
 # 1. The adapters' own tests.
 if wine "$build/qm_win32_tests.exe" >"$logs/adapter-tests.log" 2>&1; then
@@ -77,11 +118,10 @@ service_state() { wine sc query Messenger >"$logs/sc-query.log" 2>&1 || true; gr
 if wait_for 'service_state RUNNING' 15; then
     pass "stand-in Messenger service is running"
 else
-    fail "stand-in Messenger service did not start"; cat "$logs/sc-start.log" "$logs/sc-query.log"
+    fail "stand-in Messenger service did not start"; cat "$logs/sc-create.log" "$logs/sc-start.log" "$logs/sc-query.log"
 fi
 
 # 3. The first start: default options in the registry, Messenger stopped.
-settings='HKCU\Software\VB and VBA Program Settings\Varrow Quillmere 4.13\Varrow Quillmere 4.13'
 wine "$build/quillmere.exe" >"$logs/program.log" 2>&1 &
 program=$!
 read_settings() { wine reg query "$settings" >"$logs/settings.txt" 2>&1 && grep -q 'Ready' "$logs/settings.txt"; }
@@ -117,30 +157,120 @@ if kill -0 "$program" 2>/dev/null; then
 else
     fail "the first copy ended"; cat "$logs/program.log"
 fi
+
+# 5. The icon in the notification area, its tooltip the title (read from the shell's own tooltip).
+if probe tray-tip tray-tip "$title"; then
+    pass "notification-area icon with the tooltip \"$title\" ($(sed -n 's/.*icon at //p' "$logs/tray-tip.log"))"
+else
+    fail "no notification-area icon with the title as tooltip"; cat "$logs/tray-tip.log"
+fi
+
+# 6. A click on the icon (with the mouse, where the shell shows it) opens the settings window.
+probe tray-click tray-click "$title" || true
+if probe settings-window window QuillmereForm "$title" 10; then
+    sleep 1
+    shot settings
+    pass "a click on the icon opened the settings window; screenshot $artifacts/settings.png"
+else
+    fail "the settings window did not open from the icon"; cat "$logs/tray-click.log"
+fi
+
+# 7. The spyware check (the settings window's link text at 384,80 305x57): finds Updater by its command
+# line, not Harmless; Kill removes it; the restart question is answered No.
+probe spy-open click-at "$title" 400 100 || true
+if probe spy-window window QuillmereForm "Check Spyware" 10; then
+    sleep 1
+    shot spyware-check
+    read -r _ l t r b < "$logs/spy-window.log" || true
+    if [ -n "${b:-}" ] && [ "$(convert "$artifacts/spyware-check.png" -crop "$((r - l))x$((b - t))+$l+$t" -format '%[fx:maxima]' info:)" = 0 ]; then
+        note "Wine shows a window opened over the settings window black on the X screen (the screenshot"
+        note "$artifacts/spyware-check.png); the window's contents are read through Win32 instead"
+    fi
+    probe spy-list list "Check Spyware" || true
+    if grep -q '^line Updater (selected)$' "$logs/spy-list.log" && ! grep -q 'Harmless' "$logs/spy-list.log"; then
+        pass "the spyware check lists the Run entry Updater (C:\\Programs\\X\\AUTOREG.EXE), selected, and nothing else"
+    else
+        fail "spyware check list:"; cat "$logs/spy-list.log"
+    fi
+    probe spy-kill click "Check Spyware" "Kill Selected Spyware" || true
+    if probe spy-restart answer "$title" No "restart your computer"; then
+        pass "after Kill the program asked whether to restart (answered No)"
+    else
+        fail "no restart question after Kill"; cat "$logs/spy-restart.log"
+    fi
+    sleep 1
+    wine reg query "$run_key" >"$logs/run-key.txt" 2>&1 || true
+    if ! grep -q 'Updater' "$logs/run-key.txt" && grep -q 'Harmless' "$logs/run-key.txt"; then
+        pass "the Run key lost Updater and kept Harmless"
+    else
+        fail "Run key after Kill:"; cat "$logs/run-key.txt"
+    fi
+else
+    fail "the spyware check did not open"; cat "$logs/spy-open.log"
+fi
+
+# 8. Shut Down, confirmed: the program ends and the Messenger service runs again.
+probe quit-press click "$title" "Shut Down" || true
+if probe quit-confirm answer "$title" Yes "Are you sure you want to quit?"; then
+    if wait_for '! kill -0 "$program" 2>/dev/null' 15; then
+        pass "Shut Down, confirmed, ended the program"
+    else
+        fail "the program still runs after Shut Down"
+    fi
+    if wait_for 'service_state RUNNING' 20; then
+        pass "Shut Down started the Messenger service again"
+    else
+        fail "the Messenger service was not started by Shut Down"; cat "$logs/sc-query.log"
+    fi
+else
+    fail "Shut Down asked nothing"; cat "$logs/quit-press.log" "$logs/quit-confirm.log"
+fi
 kill "$program" 2>/dev/null || true
 wait "$program" 2>/dev/null || true
 program=""
-wineserver -w 2>/dev/null || true
 
-# 5. The countdown window on screen.
-wine "$build/qm_win32_tests.exe" show-countdown 8 >"$logs/countdown.log" 2>&1 &
+# 9. The countdown window on screen, shaped by ieclosedelay.wr: its top-left corner is cut away.
+wine "$build/qm_win32_tests.exe" show-countdown 6 >"$logs/countdown.raw" 2>&1 &
 shower=$!
-sleep 5
-xwd -root -display "$display" -silent >"$artifacts/countdown.xwd"
-convert "$artifacts/countdown.xwd" "$artifacts/countdown.png"
-colours=$(convert "$artifacts/countdown.png" -format '%k' info:)
+wait_for "grep -q '^region' '$logs/countdown.raw'" 20 || true
+sleep 1
+shot countdown
 wait "$shower" || true
-if [ "$colours" -gt 2 ] && grep -q 'visible 1' "$logs/countdown.log"; then
-    pass "countdown window shown ($(grep 'countdown window at' "$logs/countdown.log" | sed 's/.*at //')); screenshot $artifacts/countdown.png"
+tr -d '\r' <"$logs/countdown.raw" >"$logs/countdown.log"
+read -r _ left top right bottom visible_word visible < <(grep '^countdown window' "$logs/countdown.log" | sed 's/countdown window/x/') || true
+if [ "${visible:-0}" = 1 ] && grep -q 'corner 0,0 cut; centre kept; the pointer finds what lies below at the corner, the window at the centre' "$logs/countdown.log"; then
+    corner=$(pixel countdown "$left" "$top")
+    centre=$(pixel countdown $(( (left + right) / 2 )) $(( top + 5 )))
+    outside=$(pixel countdown $(( left - 5 )) "$top")
+    if [ "$corner" = "srgb(255,0,0)" ]; then
+        fail "the countdown window's cut-away corner shows its face's key colour: it is not shaped on screen"
+    elif [ "$corner" = "$outside" ]; then
+        pass "countdown window shaped: its corner shows the desktop ($corner), its face $centre; screenshot $artifacts/countdown.png"
+    else
+        note "Wine leaves the cut-away corner $corner instead of drawing the desktop ($outside) there"
+        pass "countdown window shaped: the corner is cut from its region and the pointer passes through it; the face's key colour is not drawn there; screenshot $artifacts/countdown.png"
+    fi
 else
-    fail "countdown window not on screen"; cat "$logs/countdown.log"
+    fail "countdown window not shown shaped"; cat "$logs/countdown.log"
 fi
 
+# 10. A browser monitor on InternetExplorer.Application.
+if probe ie-monitor ie-monitor; then
+    pass "browser monitor on InternetExplorer.Application:"
+else
+    fail "browser monitor on InternetExplorer.Application:"
+fi
+sed 's/^/      /' "$logs/ie-monitor.log"
+
 echo
-echo "Not exercised under Wine (its shell keeps no list of browser windows and runs no IE pages):"
-echo "  browser tracking events, IWebBrowser2 events, the hidden WebBrowser control, the MSHTML page model,"
-echo "  the input hooks; these are compiled here and their behaviour is tested on the simulated platform."
+echo "Not exercised under Wine (its shell keeps no list of browser windows: ShellWindows answers E_NOTIMPL"
+echo "and fires no WindowRegistered/WindowRevoked; it has no HTML engine; NewWindow2 never fires):"
+echo "  browser tracking through the shell's list and its events, the page model over MSHTML and its"
+echo "  events, a hidden browser actually hosting a popup. These are compiled here; the decoding of their"
+echo "  events is tested by qm_win32_tests.exe (which also runs the hidden WebBrowser control and the input"
+echo "  hooks for real), and their behaviour is tested on the simulated platform."
 echo
+echo "wine_smoke: took $(( $(date +%s) - started )) s"
 if [ "$failures" -eq 0 ]; then
     echo "wine_smoke: all passed"
 else
