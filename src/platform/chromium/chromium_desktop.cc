@@ -1,15 +1,12 @@
 #include "platform/chromium/chromium_desktop.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <vector>
 
+#include "base/text.h"
 #include "platform/chromium/chromium_world.h"
-
-extern char** environ;
+#include "platform/posix/desktop_opener.h"
 
 namespace qm::cr {
 
@@ -20,15 +17,11 @@ constexpr std::int32_t kDefaultScreenHeight = 768;
 constexpr std::int32_t kTwipsPerPixel = 15;
 constexpr std::int16_t kKeyDown = static_cast<std::int16_t>(0x8000);
 // ShellExecute's answers: above 32 is success; 2 is "file not found".
-constexpr std::intptr_t kShellSuccess = 42;
-constexpr std::intptr_t kShellFileNotFound = 2;
+constexpr std::intptr_t kShellSuccess = posix::DesktopOpener::kOpened;
+constexpr std::intptr_t kShellFileNotFound = posix::DesktopOpener::kFileNotFound;
 
 bool SameFileName(const std::string& a, const char* b) {
-    std::string lower;
-    for (const char c : a) {
-        lower.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
-    }
-    return lower == b;
+    return EqualsIgnoreAsciiCase(a, b);
 }
 
 }  // namespace
@@ -61,7 +54,8 @@ std::int32_t ChromiumDesktop::TwipsPerPixel() {
 }
 
 int ChromiumDesktop::MessageBox(const std::string& text, const std::string& title, int style) {
-    // FIXME: the Qt front end shows real message boxes; until then the question is answered safely.
+    // Without a screen nobody can answer: the question is written down and answered safely. The Qt
+    // front end asks the user with a real message box instead.
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     return (style & 0xF) == mb::kYesNo ? mb::kAnswerNo : mb::kAnswerOk;
 }
@@ -76,23 +70,9 @@ std::intptr_t ChromiumDesktop::ShellExecute(const std::string& /*verb*/,
         const auto world = world_.lock();
         return world && world->OpenWindow(parameters) ? kShellSuccess : kShellFileNotFound;
     }
-    if (file.find(':') == std::string::npos || !parameters.empty()) {
-        return kShellFileNotFound;
-    }
-    // An address (a mail link, a web page) goes to the desktop's own opener.
-    std::vector<std::string> args = {"xdg-open", file};
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv.data(), environ) != 0) {
-        return kShellFileNotFound;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? kShellSuccess : kShellFileNotFound;
+    // Anything else (a mail link, a web page, a document) goes to the desktop's own opener, which is
+    // left to run.
+    return posix::DesktopOpener().ShellExecute(file, parameters);
 }
 
 bool ChromiumDesktop::GetComputerName(std::string& name, std::size_t bufferSize) {
