@@ -484,9 +484,11 @@ void ChromiumWorld::KillPausedPopup(const std::shared_ptr<PageTarget>& popup) {
     }
     // A popup that can reach its opener is closed only after it was let go to a blank page: the opener
     // is held inside window.open() until then. They go out together, so the popup's own page never
-    // starts; and since the browser may still start the popup's first navigation before it takes the
-    // blank one, its page requests are stopped first and failed (OnRequestPaused), so not even a
-    // request for the popup's page leaves the machine.
+    // runs; page requests it makes from now on are stopped and failed (OnRequestPaused).
+    // FIXME: the browser starts the popup's first request without waiting for the program, so when the
+    // program is slow to answer (a loaded machine) that request can still reach the server, though the
+    // page it asks for is never shown nor run. Stopping it for good needs the stop in place before the
+    // popup exists.
     connection_->Send("Fetch.enable", DocumentRequestPatterns(), popup->sessionId);
     connection_->Send("Page.navigate", {{"url", "about:blank"}}, popup->sessionId);
     connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
