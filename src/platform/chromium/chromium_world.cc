@@ -8,6 +8,7 @@
 
 #include "base/platform_error.h"
 #include "platform/chromium/page_script.h"
+#include "platform/chromium/request_gate.h"
 
 namespace qm::cr {
 
@@ -22,6 +23,13 @@ constexpr int kHostedPopupMs = 30000;
 constexpr std::int64_t kObjectGraceMs = 5000;
 // How long the browser may take to start and give its first answer.
 constexpr int kStartTimeoutMs = 30000;
+
+// Fetch.enable's parameters that stop every page (document) request of a target before it is sent.
+Json DocumentRequestPatterns() {
+    return {
+        {"patterns",
+         Json::array({{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}};
+}
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -113,7 +121,15 @@ ChromiumWorld::ChromiumWorld(std::unique_ptr<CdpConnection> connection, EventLoo
     : connection_(std::move(connection)),
       loop_(loop),
       poster_(poster),
-      shell_(std::make_shared<ChromiumShellWindows>()) {}
+      shell_(std::make_shared<ChromiumShellWindows>()),
+      gate_(std::make_shared<RequestGate>(
+          [connection = connection_.get()](const std::string& method, const std::string& requestId) {
+              Json params = {{"requestId", requestId}};
+              if (method == "Fetch.failRequest") {
+                  params["errorReason"] = "Aborted";
+              }
+              connection->Send(method, std::move(params));
+          })) {}
 
 ChromiumWorld::~ChromiumWorld() {
     // No event reaches this object once it is being destroyed; page objects still held by the program
@@ -163,12 +179,23 @@ void ChromiumWorld::Start() {
     // Read on the I/O thread before the event is queued: a page that crashed or went away fails the
     // calls still waiting for it at once, instead of leaving the program waiting for their timeout.
     auto pages = std::make_shared<std::map<std::string, std::string>>();  // target id -> session id
-    const auto failWaitingCalls = [connection, pages](const Json& event) {
+    // Page requests are let through or held here too, without waiting for the user-interface thread:
+    // answers true when the event has been dealt with entirely.
+    const auto failWaitingCalls = [connection, pages, gate = gate_](const Json& event) {
         const std::string method = StringField(event, "method");
         const Json params = event.contains("params") ? event["params"] : Json::object();
+        if (method == "Fetch.requestPaused" && StringField(event, "sessionId").empty()) {
+            gate->Paused(StringField(params, "frameId"), StringField(params, "requestId"));
+            return true;
+        }
         if (method == "Target.attachedToTarget") {
-            (*pages)[StringField(params.value("targetInfo", Json::object()), "targetId")] =
-                StringField(params, "sessionId");
+            const Json info = params.value("targetInfo", Json::object());
+            const std::string targetId = StringField(info, "targetId");
+            (*pages)[targetId] = StringField(params, "sessionId");
+            if (StringField(info, "type") == "page" && BoolField(params, "waitingForDebugger") &&
+                !StringField(info, "openerId").empty() && !StringField(params, "sessionId").empty()) {
+                gate->Expect(targetId);  // a new window: its requests wait for the program's decision
+            }
         } else if (method == "Target.detachedFromTarget") {
             connection->FailSession(StringField(params, "sessionId"));
             pages->erase(StringField(params, "targetId"));
@@ -177,12 +204,18 @@ void ChromiumWorld::Start() {
             if (page != pages->end()) {
                 connection->FailSession(page->second);
             }
+            if (method == "Target.targetDestroyed") {
+                gate->Forget(StringField(params, "targetId"));
+            }
         } else if (method == "Inspector.targetCrashed" || method == "Inspector.detached") {
             connection->FailSession(StringField(event, "sessionId"));
         }
+        return false;
     };
     connection_->Start(CdpConnection::Handlers{[weak, &poster, failWaitingCalls](Json&& event) {
-                                                   failWaitingCalls(event);
+                                                   if (failWaitingCalls(event)) {
+                                                       return;
+                                                   }
                                                    poster.PostTask([weak, event = std::move(event)] {
                                                        if (const auto world = weak.lock()) {
                                                            world->HandleEvent(event);
@@ -203,6 +236,9 @@ void ChromiumWorld::Start() {
     // decided about it and set it up.
     connection_->Call("Target.setAutoAttach",
                       {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}});
+    // Every page request of the browser stops at the gate (see RequestGate), so that a new window the
+    // program refuses never reaches the network.
+    connection_->Call("Fetch.enable", DocumentRequestPatterns());
 }
 
 std::shared_ptr<ShellWindows> ChromiumWorld::CreateShellWindows() {
@@ -328,6 +364,7 @@ void ChromiumWorld::OnAttached(const Json& params) {
         DecidePopup(target, opener);
         return;
     }
+    gate_->Decide(targetId, true);
     AdoptAsBrowser(target, waiting);
 }
 
@@ -384,17 +421,6 @@ void ChromiumWorld::AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bo
     });
 }
 
-namespace {
-
-// Fetch.enable's parameters that stop every page (document) request of a target before it is sent.
-Json DocumentRequestPatterns() {
-    return {
-        {"patterns",
-         Json::array({{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}};
-}
-
-}  // namespace
-
 void ChromiumWorld::DecidePopup(const std::shared_ptr<PageTarget>& popup,
                                 const std::shared_ptr<PageTarget>& opener) {
     // The address the opener asked for: its requests for new windows pair with new targets in order.
@@ -443,6 +469,7 @@ void ChromiumWorld::DecidePopup(const std::shared_ptr<PageTarget>& popup,
         poster_.PostTask([host, url] { host->FireBeforeNavigate2(url); });
         return;
     }
+    gate_->Decide(popup->targetId, true);
     AdoptAsBrowser(popup, /*paused=*/true);
 }
 
@@ -460,6 +487,8 @@ void ChromiumWorld::HostPopup(const std::shared_ptr<PageTarget>& popup,
         KillPausedPopup(popup);
         return;
     }
+    // From now on its page requests stop at its own interception, which hands them to the hidden browser.
+    gate_->Decide(popup->targetId, true);
     connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
     poster_.PostTask([host] { host->FireBeforeNavigate2("about:blank"); });
 
@@ -478,18 +507,15 @@ void ChromiumWorld::HostPopup(const std::shared_ptr<PageTarget>& popup,
 void ChromiumWorld::KillPausedPopup(const std::shared_ptr<PageTarget>& popup) {
     popup->role = PageTarget::Role::Closing;
     ++killedPopups_;
+    // Whatever page request it made or makes fails: its page never reaches the network.
+    gate_->Decide(popup->targetId, false);
     if (!popup->canAccessOpener) {
         connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
         return;
     }
     // A popup that can reach its opener is closed only after it was let go to a blank page: the opener
     // is held inside window.open() until then. They go out together, so the popup's own page never
-    // runs; page requests it makes from now on are stopped and failed (OnRequestPaused).
-    // FIXME: the browser starts the popup's first request without waiting for the program, so when the
-    // program is slow to answer (a loaded machine) that request can still reach the server, though the
-    // page it asks for is never shown nor run. Stopping it for good needs the stop in place before the
-    // popup exists.
-    connection_->Send("Fetch.enable", DocumentRequestPatterns(), popup->sessionId);
+    // runs.
     connection_->Send("Page.navigate", {{"url", "about:blank"}}, popup->sessionId);
     connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
     connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
@@ -501,6 +527,7 @@ void ChromiumWorld::ClosePopup(const std::shared_ptr<PageTarget>& popup) {
     }
     popup->role = PageTarget::Role::Closing;
     popup->hostTimer.reset();
+    gate_->Decide(popup->targetId, false);
     connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
 }
 

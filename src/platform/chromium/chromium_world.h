@@ -26,6 +26,7 @@ class ChromiumBrowser;
 class ChromiumHiddenBrowser;
 class ChromiumShellWindows;
 struct ProbeState;
+class RequestGate;
 
 // What the probes last reported of the user's pointer and keys, for the desktop.
 struct InputState {
@@ -166,6 +167,8 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     EventLoop& loop_;
     TaskPoster& poster_;
     std::shared_ptr<ChromiumShellWindows> shell_;
+    // Holds the page requests of new windows until they are decided; shared with the I/O thread.
+    std::shared_ptr<RequestGate> gate_;
     std::map<std::string, std::shared_ptr<PageTarget>> sessions_;  // by session id
     std::map<std::string, std::string> targetSessions_;            // target id -> session id
     std::vector<std::weak_ptr<ProbeState>> probes_;
