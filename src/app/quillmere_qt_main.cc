@@ -9,14 +9,12 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
+#include "app/watch_browser.h"
 #include "base/platform_error.h"
-#include "platform/chromium/cdp_connection.h"
-#include "platform/chromium/chromium_process.h"
-#include "platform/chromium/chromium_world.h"
 #include "platform/qt/qt_platform.h"
-#include "shell/win_system.h"
 
 namespace {
 
@@ -33,24 +31,8 @@ std::string ProgramFolder() {
 }
 
 int Run(const qm::app::Arguments& args, qm::qt::QtEventLoop& loop) {
-    qm::cr::ChromiumProcess browser(args.browser);
-    auto world = qm::cr::ChromiumWorld::Create(
-        std::make_unique<qm::cr::CdpConnection>(browser.TakeReadEnd(), browser.TakeWriteEnd()), loop, loop);
-    // The program watches the browser it started; once that has gone there is nothing left to watch.
-    world->SetOnDisconnected([&loop] { loop.Quit(); });
-    world->Start();
-
-    qm::qt::QtLinuxPlatform linuxPlatform(loop, world, {ProgramFolder()});
-    qm::WinSystem app(linuxPlatform.platform);
-    app.Main();
-    if (!app.Running()) {
-        std::fprintf(stderr, "quillmere: another copy is running already\n");
-        return 0;
-    }
-    loop.Run();
-    // The program ends as an ended process does: its windows are not unloaded. The browser it started
-    // is closed when `browser` goes, after everything that talks to it.
-    return 0;
+    return qm::app::WatchBrowser<qm::qt::QtLinuxPlatform>(args, loop,
+                                                          std::vector<std::string>{ProgramFolder()});
 }
 
 }  // namespace
