@@ -34,11 +34,7 @@ void RequestGate::Decide(const std::string& targetId, bool allow) {
     std::vector<std::string> held;
     {
         const std::lock_guard lock(mutex_);
-        const auto found = undecided_.find(targetId);
-        if (found != undecided_.end()) {
-            held = std::move(found->second);
-            undecided_.erase(found);
-        }
+        held = TakeHeld(targetId);
         (allow ? allowed_ : refused_).insert(targetId);
         (allow ? refused_ : allowed_).erase(targetId);
     }
@@ -49,16 +45,22 @@ void RequestGate::Forget(const std::string& targetId) {
     std::vector<std::string> held;
     {
         const std::lock_guard lock(mutex_);
-        const auto found = undecided_.find(targetId);
-        if (found != undecided_.end()) {
-            held = std::move(found->second);
-            undecided_.erase(found);
-        }
+        held = TakeHeld(targetId);
         allowed_.erase(targetId);
         refused_.erase(targetId);
     }
     // The browser drops a gone page's requests itself; failing them is only tidy.
     Release(held, false);
+}
+
+std::vector<std::string> RequestGate::TakeHeld(const std::string& targetId) {
+    std::vector<std::string> held;
+    const auto found = undecided_.find(targetId);
+    if (found != undecided_.end()) {
+        held = std::move(found->second);
+        undecided_.erase(found);
+    }
+    return held;
 }
 
 void RequestGate::Release(const std::vector<std::string>& requests, bool allow) {

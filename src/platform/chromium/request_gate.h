@@ -37,6 +37,8 @@ class RequestGate {
     void Forget(const std::string& targetId);
 
   private:
+    // Takes out what is held for `targetId`; the caller holds the lock.
+    std::vector<std::string> TakeHeld(const std::string& targetId);
     void Release(const std::vector<std::string>& requests, bool allow);
 
     Sender send_;

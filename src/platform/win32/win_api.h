@@ -51,6 +51,11 @@ std::string ErrorText(DWORD code);
 // Throws when `hr` is a failure.
 void CheckHr(HRESULT hr, const char* source);
 
+// Registers a window class of this module with nothing but a name and a window procedure, for the
+// program's windows that are never shown. Registering a class a second time fails harmlessly: the first
+// registration stands. Answers whether the class is registered now.
+bool RegisterHiddenWindowClass(const wchar_t* name, WNDPROC procedure);
+
 }  // namespace qm::win
 
 namespace qm::win {

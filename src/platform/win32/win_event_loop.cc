@@ -21,15 +21,9 @@ class Win32Timer final : public PlatformTimer {
 };
 
 Win32EventLoop::Win32EventLoop() {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &Win32EventLoop::WndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kLoopClass;
-    ::RegisterClassExW(&wc);  // fails harmlessly when a second loop registers it again
-    window_.Reset(
-        ::CreateWindowExW(0, kLoopClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
+    RegisterHiddenWindowClass(kLoopClass, &Win32EventLoop::WndProc);
+    window_.Reset(::CreateWindowExW(0, kLoopClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr));
     if (!window_) {
         ThrowLastError("CreateWindowExW");
     }

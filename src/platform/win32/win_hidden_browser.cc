@@ -135,14 +135,7 @@ class OleSite final : public IOleClientSite, public IOleInPlaceSite, public IOle
 #pragma GCC diagnostic pop
 
 std::shared_ptr<Win32HiddenBrowser> Win32HiddenBrowser::Create() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = kHostClass;
-        return ::RegisterClassExW(&wc) != 0;
-    }();
+    static const bool registered = RegisterHiddenWindowClass(kHostClass, &::DefWindowProcW);
     (void)registered;
 
     std::shared_ptr<Win32HiddenBrowser> hidden(new Win32HiddenBrowser());

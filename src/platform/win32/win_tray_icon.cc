@@ -22,16 +22,10 @@ std::wstring ResourceName(const std::string& asset) {
 }  // namespace
 
 Win32TrayIcon::Win32TrayIcon(std::string assetFolder) : assetFolder_(std::move(assetFolder)) {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &Win32TrayIcon::WndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kTrayWindowClass;
-    ::RegisterClassExW(&wc);  // fails harmlessly when registered already
+    RegisterHiddenWindowClass(kTrayWindowClass, &Win32TrayIcon::WndProc);
     // A top-level window, never shown: only top-level windows hear the taskbar's broadcast.
     window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kTrayWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                    nullptr, instance, nullptr));
+                                    nullptr, ::GetModuleHandleW(nullptr), nullptr));
     if (!window_) {
         ThrowLastError("CreateWindowExW");
     }
