@@ -12,10 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "../tests/platform/chromium/chromium_harness.h"
+#include "platform/chromium/chromium_harness.h"
 #include "platform/chromium/chromium_page.h"
-#include "watch/element_collection.h"
-#include "watch/page_element.h"
+#include "ports/element_collection.h"
+#include "ports/page_element.h"
 
 namespace qm::cr {
 namespace {

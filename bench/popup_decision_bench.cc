@@ -4,8 +4,8 @@
 
 #include "monitor/ie_monitor.h"
 #include "platform/sim/sim_platform.h"
+#include "settings/settings.h"
 #include "shell/win_system.h"
-#include "ui/settings.h"
 #include "watch/ie_top_watcher.h"
 
 namespace qm {

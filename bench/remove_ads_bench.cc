@@ -8,10 +8,10 @@
 #include "base/object_ref.h"
 #include "monitor/ad_remover.h"
 #include "platform/sim/sim_platform.h"
+#include "ports/element_collection.h"
+#include "ports/page_element.h"
+#include "settings/settings.h"
 #include "shell/win_system.h"
-#include "ui/settings.h"
-#include "watch/element_collection.h"
-#include "watch/page_element.h"
 
 namespace qm {
 namespace {

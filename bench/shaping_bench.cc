@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "forms/pixel_rows.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_shape_target.h"
-#include "system/bitmap.h"
+#include "forms/bitmap.h"
 #include "system/color_key_form.h"
-#include "system/pixel_rows.h"
 
 namespace {
 

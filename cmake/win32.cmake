@@ -6,35 +6,35 @@ enable_language(RC)
 set(QM_WIN32_LIBS ole32 oleaut32 uuid comctl32 shell32 user32 gdi32 advapi32)
 set(QM_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
-file(GLOB QM_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cc)
+file(GLOB QM_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/platform/win32/*.cc)
 add_library(qm_win32 STATIC ${QM_WIN32_SOURCES})
 target_compile_definitions(qm_win32 PUBLIC UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601)
-target_link_libraries(qm_win32 PUBLIC qm_core ${QM_WIN32_LIBS} PRIVATE qm_warnings)
+target_link_libraries(qm_win32 PUBLIC qm_forms ${QM_WIN32_LIBS} PRIVATE qm_warnings)
 
-set(QM_APP_DIR ${CMAKE_SOURCE_DIR}/src/app)
-set(QM_ASSETS_DIR ${CMAKE_SOURCE_DIR}/assets)
-configure_file(${CMAKE_SOURCE_DIR}/src/app/quillmere.rc.in ${CMAKE_BINARY_DIR}/generated/quillmere.rc @ONLY)
+set(QM_APP_DIR ${PROJECT_SOURCE_DIR}/src/app)
+set(QM_ASSETS_DIR ${PROJECT_SOURCE_DIR}/assets)
+configure_file(${PROJECT_SOURCE_DIR}/src/app/quillmere.rc.in ${PROJECT_BINARY_DIR}/generated/quillmere.rc @ONLY)
 
-add_executable(quillmere WIN32 ${CMAKE_SOURCE_DIR}/src/app/quillmere_win_main.cc
-                               ${CMAKE_BINARY_DIR}/generated/quillmere.rc)
+add_executable(quillmere WIN32 ${PROJECT_SOURCE_DIR}/src/app/quillmere_win_main.cc
+                               ${PROJECT_BINARY_DIR}/generated/quillmere.rc)
 target_link_options(quillmere PRIVATE ${QM_STATIC_LINK} -municode -mwindows)
-target_link_libraries(quillmere PRIVATE qm_win32 qm_warnings)
+target_link_libraries(quillmere PRIVATE qm_core qm_win32 qm_warnings)
 # The program reads its region file and opens its help page from its own folder.
 add_custom_command(TARGET quillmere POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QM_ASSETS_DIR}/help.html ${QM_ASSETS_DIR}/ieclosedelay.wr
             $<TARGET_FILE_DIR:quillmere>)
 
 if(QM_BUILD_TESTS)
-    file(GLOB QM_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/platform/win32/*.cc)
+    file(GLOB QM_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/platform/win32/*.cc)
     # The stand-in "Messenger" service that the Wine smoke test installs.
-    add_executable(messenger_stand_in ${CMAKE_SOURCE_DIR}/tests/platform/win32/standin/messenger_stand_in.cc)
+    add_executable(messenger_stand_in ${PROJECT_SOURCE_DIR}/tests/platform/win32/standin/messenger_stand_in.cc)
     target_compile_definitions(messenger_stand_in PRIVATE UNICODE _UNICODE)
     target_link_options(messenger_stand_in PRIVATE ${QM_STATIC_LINK} -municode)
     target_link_libraries(messenger_stand_in PRIVATE advapi32 qm_warnings)
     if(QM_WIN32_TEST_SOURCES)
         add_executable(qm_win32_tests ${QM_WIN32_TEST_SOURCES})
-        target_include_directories(qm_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+        target_include_directories(qm_win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
         target_link_options(qm_win32_tests PRIVATE ${QM_STATIC_LINK} -municode)
-        target_link_libraries(qm_win32_tests PRIVATE qm_win32 qm_warnings)
+        target_link_libraries(qm_win32_tests PRIVATE qm_core qm_win32 qm_warnings)
     endif()
 endif()

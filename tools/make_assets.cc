@@ -17,9 +17,9 @@
 
 #include "base/platform_error.h"
 #include "platform/sim/sim_shape_target.h"
-#include "system/bitmap.h"
+#include "ports/file_system.h"
+#include "forms/bitmap.h"
 #include "system/color_key_form.h"
-#include "system/file_system.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/linux_platform.h"
 #include "app/watch_browser.h"
 #include "base/platform_error.h"
-#include "platform/chromium/linux_platform.h"
 #include "platform/posix/poll_event_loop.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/qt_platform.h"
 #include "app/watch_browser.h"
 #include "base/platform_error.h"
-#include "platform/qt/qt_platform.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include "base/platform_error.h"
 #include "base/text.h"
 #include "base/variant.h"
+#include "ports/element_collection.h"
+#include "ports/page_document.h"
+#include "ports/page_element.h"
+#include "ports/style_sheet.h"
+#include "settings/settings.h"
 #include "shell/win_system.h"
-#include "ui/settings.h"
-#include "watch/element_collection.h"
 #include "watch/ie_top_watcher.h"
-#include "watch/page_document.h"
-#include "watch/page_element.h"
-#include "watch/style_sheet.h"
 
 namespace qm {
 

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "base/platform_error.h"
-#include "shell/platform.h"
-#include "shell/process_services.h"
+#include "forms/form_shape_target.h"
+#include "ports/desktop.h"
+#include "ports/platform.h"
+#include "ports/process_services.h"
+#include "settings/language_class.h"
 #include "shell/win_system.h"
 #include "system/color_key_form.h"
-#include "ui/desktop.h"
-#include "ui/form_shape_target.h"
-#include "ui/language_class.h"
 #include "watch/ie_top_watcher.h"
 
 namespace qm {

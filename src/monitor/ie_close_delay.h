@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/control.h"
-#include "ui/d_option_button.h"
-#include "ui/form.h"
+#include "forms/control.h"
+#include "forms/d_option_button.h"
+#include "forms/form.h"
 
 namespace qm {
 

@@ -6,13 +6,13 @@
 #include "base/object_ref.h"
 #include "base/platform_error.h"
 #include "monitor/ie_close_delay.h"
+#include "ports/browser_factory.h"
+#include "ports/com_object.h"
+#include "ports/element_collection.h"
+#include "ports/page_element.h"
+#include "settings/settings.h"
 #include "shell/win_system.h"
-#include "ui/settings.h"
-#include "watch/browser_factory.h"
-#include "watch/com_object.h"
-#include "watch/element_collection.h"
 #include "watch/ie_top_watcher.h"
-#include "watch/page_element.h"
 #include "watch/temp_explorer.h"
 
 namespace qm {

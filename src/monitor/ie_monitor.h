@@ -5,12 +5,12 @@
 #include <string>
 
 #include "base/tick.h"
+#include "forms/form.h"
 #include "monitor/ad_remover.h"
-#include "ui/form.h"
-#include "watch/browser.h"
-#include "watch/page_document.h"
-#include "watch/page_window.h"
-#include "watch/ui_probe.h"
+#include "ports/browser.h"
+#include "ports/page_document.h"
+#include "ports/page_window.h"
+#include "ports/ui_probe.h"
 
 namespace qm {
 

@@ -1,8 +1,8 @@
 #include "shell/main_window.h"
 
 #include "base/platform_error.h"
-#include "shell/platform.h"
-#include "shell/tray_icon.h"
+#include "ports/platform.h"
+#include "ports/tray_icon.h"
 #include "shell/win_system.h"
 #include "ui/ie_set.h"
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "ui/form.h"
+#include "forms/form.h"
 
 namespace qm {
 

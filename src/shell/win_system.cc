@@ -1,13 +1,13 @@
 #include "shell/win_system.h"
 
+#include "forms/form.h"
 #include "monitor/ie_close_delay.h"
+#include "ports/process_services.h"
+#include "settings/language_class.h"
+#include "settings/settings.h"
 #include "shell/main_window.h"
-#include "shell/process_services.h"
 #include "system/messenger_service.h"
 #include "system/system_core.h"
-#include "ui/form.h"
-#include "ui/language_class.h"
-#include "ui/settings.h"
 #include "watch/ie_top_watcher.h"
 
 namespace qm {

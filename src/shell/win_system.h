@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform.h"
+#include "ports/platform.h"
 
 namespace qm {
 

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "base/text.h"
-#include "shell/platform.h"
+#include "ports/desktop.h"
+#include "ports/platform.h"
+#include "ports/startup_list.h"
 #include "shell/win_system.h"
-#include "system/startup_list.h"
 #include "system/system_core.h"
-#include "ui/desktop.h"
 
 namespace qm {
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "ui/control.h"
-#include "ui/form.h"
+#include "forms/control.h"
+#include "forms/form.h"
 
 namespace qm {
 

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "base/platform_error.h"
-#include "system/file_system.h"
-#include "system/pixel_rows.h"
-#include "system/shape_target.h"
+#include "forms/pixel_rows.h"
+#include "forms/shape_target.h"
+#include "ports/file_system.h"
 
 namespace qm {
 

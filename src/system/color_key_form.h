@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "system/region.h"
+#include "forms/region.h"
 
 namespace qm {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "system/service_manager.h"
-#include "ui/form.h"
+#include "forms/form.h"
+#include "ports/service_manager.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "system/system_core.h"
 
-#include "system/power.h"
+#include "ports/power.h"
 
 namespace qm {
 

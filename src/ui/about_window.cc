@@ -1,7 +1,7 @@
 #include "ui/about_window.h"
 
-#include "shell/platform.h"
-#include "shell/process_services.h"
+#include "ports/platform.h"
+#include "ports/process_services.h"
 #include "shell/win_system.h"
 #include "ui/help_page.h"
 #include "version.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "ui/control.h"
-#include "ui/form.h"
+#include "forms/control.h"
+#include "forms/form.h"
 
 namespace qm {
 

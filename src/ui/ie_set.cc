@@ -2,17 +2,17 @@
 
 #include <string>
 
-#include "shell/platform.h"
-#include "shell/process_services.h"
+#include "ports/desktop.h"
+#include "ports/platform.h"
+#include "ports/process_services.h"
+#include "ports/service_manager.h"
+#include "settings/language_class.h"
+#include "settings/settings.h"
 #include "shell/win_system.h"
 #include "system/check_spy.h"
 #include "system/messenger_service.h"
-#include "system/service_manager.h"
 #include "ui/about_window.h"
-#include "ui/desktop.h"
 #include "ui/help_page.h"
-#include "ui/language_class.h"
-#include "ui/settings.h"
 #include "ui/whats_msg_popup.h"
 #include "watch/ie_top_watcher.h"
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "ui/control.h"
-#include "ui/form.h"
+#include "forms/control.h"
+#include "forms/form.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "ui/whats_msg_popup.h"
 
-#include "shell/platform.h"
+#include "ports/platform.h"
 #include "shell/win_system.h"
 
 namespace qm {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/control.h"
-#include "ui/form.h"
+#include "forms/control.h"
+#include "forms/form.h"
 
 namespace qm {
 

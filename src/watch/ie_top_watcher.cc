@@ -7,15 +7,15 @@
 #include "base/platform_error.h"
 #include "monitor/ie_close_delay.h"
 #include "monitor/ie_monitor.h"
+#include "ports/browser.h"
+#include "ports/browser_factory.h"
+#include "ports/com_object.h"
+#include "ports/desktop.h"
+#include "ports/page_document.h"
+#include "ports/page_element.h"
+#include "ports/page_window.h"
 #include "shell/win_system.h"
-#include "ui/desktop.h"
 #include "watch/ad_url.h"
-#include "watch/browser.h"
-#include "watch/browser_factory.h"
-#include "watch/com_object.h"
-#include "watch/page_document.h"
-#include "watch/page_element.h"
-#include "watch/page_window.h"
 
 namespace qm {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/form.h"
-#include "watch/shell_windows.h"
+#include "forms/form.h"
+#include "ports/shell_windows.h"
 
 namespace qm {
 

@@ -5,9 +5,9 @@
 #include "base/text.h"
 #include "monitor/ie_close_delay.h"
 #include "monitor/ie_monitor.h"
+#include "ports/browser.h"
+#include "ports/browser_factory.h"
 #include "shell/win_system.h"
-#include "watch/browser.h"
-#include "watch/browser_factory.h"
 #include "watch/ie_top_watcher.h"
 
 namespace qm {

@@ -4,8 +4,8 @@
 #include <string>
 #include <variant>
 
-#include "ui/form.h"
-#include "watch/hidden_browser.h"
+#include "forms/form.h"
+#include "ports/hidden_browser.h"
 
 namespace qm {
 

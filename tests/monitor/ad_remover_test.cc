@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sim_scenario.h"
-#include "ui/settings.h"
+#include "settings/settings.h"
+#include "support/sim_scenario.h"
 
 namespace qm {
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "sim_scenario.h"
-#include "system/region.h"
-#include "ui/fixed_pitch_text.h"
-#include "ui/language_class.h"
+#include "forms/fixed_pitch_text.h"
+#include "forms/region.h"
+#include "settings/language_class.h"
+#include "support/sim_scenario.h"
 
 namespace qm {
 namespace {

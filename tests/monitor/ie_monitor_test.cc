@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "sim_scenario.h"
+#include "support/sim_scenario.h"
 
 namespace qm {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "monitor/ie_close_delay.h"
-#include "sim_scenario.h"
-#include "ui/settings.h"
+#include "settings/settings.h"
+#include "support/sim_scenario.h"
 #include "watch/temp_explorer.h"
 
 namespace qm {

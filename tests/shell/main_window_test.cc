@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/platform_error.h"
-#include "sim_scenario.h"
+#include "support/sim_scenario.h"
 #include "ui/ie_set.h"
 
 namespace qm {

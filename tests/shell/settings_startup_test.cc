@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "base/platform_error.h"
-#include "sim_scenario.h"
+#include "settings/settings.h"
+#include "support/sim_scenario.h"
 #include "system/messenger_service.h"
-#include "ui/settings.h"
 
 namespace qm {
 namespace {

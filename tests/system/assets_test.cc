@@ -8,7 +8,7 @@
 
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_shape_target.h"
-#include "system/bitmap.h"
+#include "forms/bitmap.h"
 #include "system/color_key_form.h"
 
 namespace qm {

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/language_class.h"
+#include "settings/settings.h"
 #include "shell/main_window.h"
-#include "sim_scenario.h"
+#include "support/sim_scenario.h"
 #include "system/check_spy.h"
 #include "system/messenger_service.h"
 #include "ui/about_window.h"
 #include "ui/help_page.h"
-#include "ui/language_class.h"
-#include "ui/settings.h"
 #include "ui/whats_msg_popup.h"
 #include "version.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sim_scenario.h"
+#include "support/sim_scenario.h"
 
 namespace qm {
 namespace {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "base/platform_error.h"
+#include "forms/form.h"
 #include "monitor/ie_close_delay.h"
-#include "sim_scenario.h"
-#include "ui/desktop.h"
-#include "ui/form.h"
+#include "ports/desktop.h"
+#include "support/sim_scenario.h"
 
 namespace qm {
 namespace {

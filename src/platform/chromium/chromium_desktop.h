@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "ui/desktop.h"
+#include "ports/desktop.h"
 
 namespace qm::cr {
 

@@ -10,12 +10,12 @@
 #include "base/task_poster.h"
 #include "base/variant.h"
 #include "platform/chromium/cdp_connection.h"
-#include "watch/element_collection.h"
-#include "watch/page_document.h"
-#include "watch/page_element.h"
-#include "watch/page_window.h"
-#include "watch/sink_list.h"
-#include "watch/style_sheet.h"
+#include "ports/element_collection.h"
+#include "ports/page_document.h"
+#include "ports/page_element.h"
+#include "ports/page_window.h"
+#include "ports/sink_list.h"
+#include "ports/style_sheet.h"
 
 namespace qm::cr {
 

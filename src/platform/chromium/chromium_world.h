@@ -12,13 +12,13 @@
 #include "base/task_poster.h"
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/chromium_page.h"
-#include "ui/desktop.h"
-#include "watch/browser.h"
-#include "watch/browser_factory.h"
-#include "watch/hidden_browser.h"
-#include "watch/shell_windows.h"
-#include "watch/sink_list.h"
-#include "watch/ui_probe.h"
+#include "ports/browser.h"
+#include "ports/browser_factory.h"
+#include "ports/desktop.h"
+#include "ports/hidden_browser.h"
+#include "ports/shell_windows.h"
+#include "ports/sink_list.h"
+#include "ports/ui_probe.h"
 
 namespace qm::cr {
 

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include "base/platform_error.h"
+#include "forms/fixed_pitch_text.h"
+#include "forms/window_peer.h"
 #include "platform/posix/unique_fd.h"
-#include "ui/fixed_pitch_text.h"
-#include "ui/window_peer.h"
 
 namespace qm::posix {
 

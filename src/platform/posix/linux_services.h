@@ -4,10 +4,10 @@
 #include <string>
 #include <tuple>
 
-#include "system/file_system.h"
-#include "system/service_manager.h"
-#include "ui/renderer.h"
-#include "ui/settings_store.h"
+#include "forms/renderer.h"
+#include "ports/file_system.h"
+#include "ports/service_manager.h"
+#include "ports/settings_store.h"
 
 namespace qm::posix {
 

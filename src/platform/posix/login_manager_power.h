@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/posix/spawn_process.h"
-#include "system/power.h"
+#include "ports/power.h"
 
 namespace qm::posix {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/posix/unique_fd.h"
-#include "shell/process_services.h"
+#include "ports/process_services.h"
 
 namespace qm::posix {
 

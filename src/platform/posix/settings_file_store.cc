@@ -19,7 +19,7 @@
 
 #include "base/platform_error.h"
 #include "platform/posix/unique_fd.h"
-#include "system/file_system.h"
+#include "ports/file_system.h"
 
 namespace qm::posix {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/settings_store.h"
+#include "ports/settings_store.h"
 
 namespace qm::posix {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "system/startup_list.h"
+#include "ports/startup_list.h"
 
 namespace qm::posix {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/desktop.h"
+#include "ports/desktop.h"
 
 namespace qm::qt {
 

@@ -23,8 +23,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "system/region.h"
-#include "ui/form.h"
+#include "forms/form.h"
+#include "forms/region.h"
 
 namespace qm::qt {
 

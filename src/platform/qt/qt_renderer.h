@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QPoint>
 
-#include "ui/renderer.h"
+#include "forms/renderer.h"
 
 class QWidget;
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/tray_icon.h"
+#include "ports/tray_icon.h"
 
 class QSystemTrayIcon;
 class QObject;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/desktop.h"
+#include "ports/desktop.h"
 
 namespace qm::sim {
 

@@ -7,13 +7,17 @@
 
 #include "base/platform_error.h"
 #include "base/text.h"
-#include "monitor/ie_monitor.h"
 #include "platform/sim/sim_browser.h"
 #include "platform/sim/sim_event_loop.h"
 
 namespace qm::sim {
 
 namespace {
+
+// The statements a simulated page runs by itself (see SimDocument::RunScript).
+constexpr std::string_view kSetRootAttribute = "document.documentElement.setAttribute('";
+constexpr std::string_view kTrueArgument = "',true)";
+constexpr std::string_view kTitleToItself = "document.title=document.title";
 
 const PlatformError kGone("The object invoked has disconnected from its clients.", -2147417848);
 
@@ -904,12 +908,51 @@ void SimDocument::RunScript(const std::string& code) {
         return;
     }
     scriptsRun_.push_back(code);
-    if (code == kInputMarkerScript) {
-        root_->SetAttributeRaw("ut", Variant(true));
-        FirePropertyChange();  // the title assigned to itself
+    if (RunBuiltInStatements(code)) {
         return;
     }
     world_.RunScript(*this, code);
+}
+
+bool SimDocument::RunBuiltInStatements(const std::string& code) {
+    // The two statements the simulated page runs by itself, so that a script made of nothing else (the
+    // input marker) needs no handler of the test: a Boolean attribute set on the root element, and the
+    // title assigned to itself, which reports a property change.
+    std::vector<std::string_view> statements;
+    for (std::string_view rest = code; !rest.empty();) {
+        const std::size_t end = rest.find(';');
+        const std::string_view statement = rest.substr(0, end);
+        if (!statement.empty()) {
+            statements.push_back(statement);
+        }
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    }
+    const auto attributeOf = [](std::string_view statement) -> std::optional<std::string_view> {
+        if (!statement.starts_with(kSetRootAttribute) || !statement.ends_with(kTrueArgument)) {
+            return std::nullopt;
+        }
+        statement.remove_prefix(kSetRootAttribute.size());
+        statement.remove_suffix(kTrueArgument.size());
+        if (statement.empty() || statement.find('\'') != std::string_view::npos) {
+            return std::nullopt;
+        }
+        return statement;
+    };
+    const bool allKnown =
+        !statements.empty() && std::all_of(statements.begin(), statements.end(), [&](auto s) {
+            return s == kTitleToItself || attributeOf(s).has_value();
+        });
+    if (!allKnown) {
+        return false;
+    }
+    for (const std::string_view statement : statements) {
+        if (const auto attribute = attributeOf(statement)) {
+            root_->SetAttributeRaw(std::string(*attribute), Variant(true));
+        } else {
+            FirePropertyChange();
+        }
+    }
+    return true;
 }
 
 std::string SiteOf(const std::string& url) {

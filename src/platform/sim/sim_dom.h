@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "base/variant.h"
-#include "watch/element_collection.h"
-#include "watch/page_document.h"
-#include "watch/page_element.h"
-#include "watch/page_window.h"
-#include "watch/sink_list.h"
-#include "watch/style_sheet.h"
+#include "ports/element_collection.h"
+#include "ports/page_document.h"
+#include "ports/page_element.h"
+#include "ports/page_window.h"
+#include "ports/sink_list.h"
+#include "ports/style_sheet.h"
 
 namespace qm::sim {
 
@@ -226,8 +226,10 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     void SetLoading(bool loading) { loading_ = loading; }
     void FireActivate();
     void FirePropertyChange();
-    // Runs page script: the input marker does what it does in a browser; other code goes to the world's
-    // script handler. Every script run is recorded.
+    // Runs page script: a script made only of the statements the page knows by itself (a Boolean
+    // attribute set on the root element, the title assigned to itself; the input marker is such a
+    // script) does what it does in a browser; other code goes to the world's script handler. Every
+    // script run is recorded.
     void RunScript(const std::string& code);
     const std::vector<std::string>& ScriptsRun() const { return scriptsRun_; }
     std::size_t SinkCount() const { return sinks_.Count(); }
@@ -242,6 +244,8 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     friend class SimWindow;
 
     void CheckCall() const;
+    // Runs `code` when every statement in it is one the page knows by itself; false otherwise.
+    bool RunBuiltInStatements(const std::string& code);
     void AttachFrames(const std::vector<std::shared_ptr<SimElement>>& elements);
     void CollectSheet(const std::shared_ptr<SimElement>& styleElement);
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "system/file_system.h"
+#include "ports/file_system.h"
 
 namespace qm::sim {
 

@@ -11,7 +11,7 @@
 #include "platform/sim/sim_settings_store.h"
 #include "platform/sim/sim_startup_list.h"
 #include "platform/sim/sim_tray_icon.h"
-#include "shell/platform.h"
+#include "ports/platform.h"
 
 namespace qm::sim {
 

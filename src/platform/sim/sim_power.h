@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "system/power.h"
+#include "ports/power.h"
 
 namespace qm::sim {
 

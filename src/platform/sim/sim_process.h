@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/process_services.h"
+#include "ports/process_services.h"
 
 namespace qm::sim {
 

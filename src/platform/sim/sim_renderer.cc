@@ -1,9 +1,9 @@
 #include "platform/sim/sim_renderer.h"
 
 #include "base/platform_error.h"
+#include "forms/fixed_pitch_text.h"
+#include "forms/form.h"
 #include "platform/sim/sim_desktop.h"
-#include "ui/fixed_pitch_text.h"
-#include "ui/form.h"
 
 namespace qm::sim {
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "system/region.h"
-#include "ui/desktop.h"
-#include "ui/renderer.h"
-#include "ui/window_peer.h"
+#include "forms/region.h"
+#include "forms/renderer.h"
+#include "forms/window_peer.h"
+#include "ports/desktop.h"
 
 namespace qm {
 class Control;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "system/service_manager.h"
+#include "ports/service_manager.h"
 
 namespace qm::sim {
 

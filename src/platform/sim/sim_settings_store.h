@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "ui/settings_store.h"
+#include "ports/settings_store.h"
 
 namespace qm::sim {
 

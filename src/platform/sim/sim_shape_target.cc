@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-#include "system/pixel_rows.h"
+#include "forms/pixel_rows.h"
 
 namespace qm::sim {
 

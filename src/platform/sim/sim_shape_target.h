@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "system/bitmap.h"
-#include "system/shape_target.h"
+#include "forms/shape_target.h"
+#include "forms/bitmap.h"
 
 namespace qm::sim {
 

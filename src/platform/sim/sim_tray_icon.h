@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/tray_icon.h"
+#include "ports/tray_icon.h"
 
 namespace qm::sim {
 

@@ -8,11 +8,11 @@
 
 #include "base/event_loop.h"
 #include "platform/win32/win_com.h"
-#include "watch/browser.h"
-#include "watch/browser_factory.h"
-#include "watch/hidden_browser.h"
-#include "watch/shell_windows.h"
-#include "watch/ui_probe.h"
+#include "ports/browser.h"
+#include "ports/browser_factory.h"
+#include "ports/hidden_browser.h"
+#include "ports/shell_windows.h"
+#include "ports/ui_probe.h"
 
 namespace qm::win {
 

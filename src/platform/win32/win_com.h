@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/win32/win_handles.h"
-#include "watch/event_connection.h"
+#include "ports/event_connection.h"
 
 namespace qm::win {
 

@@ -5,7 +5,7 @@
 #include "platform/win32/win_com.h"
 
 #include <exdisp.h>
-#include "watch/hidden_browser.h"
+#include "ports/hidden_browser.h"
 
 namespace qm::win {
 

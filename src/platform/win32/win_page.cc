@@ -5,10 +5,10 @@
 #include "base/platform_error.h"
 #include "platform/win32/win_com.h"
 #include "platform/win32/win_guids.h"
-#include "watch/element_collection.h"
-#include "watch/page_element.h"
-#include "watch/page_window.h"
-#include "watch/style_sheet.h"
+#include "ports/element_collection.h"
+#include "ports/page_element.h"
+#include "ports/page_window.h"
+#include "ports/style_sheet.h"
 
 namespace qm::win {
 

@@ -4,7 +4,7 @@
 
 #include "base/variant.h"
 #include "platform/win32/win_api.h"
-#include "watch/page_document.h"
+#include "ports/page_document.h"
 
 namespace qm::win {
 

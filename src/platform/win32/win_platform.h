@@ -7,7 +7,7 @@
 #include "platform/win32/win_renderer.h"
 #include "platform/win32/win_services.h"
 #include "platform/win32/win_tray_icon.h"
-#include "shell/platform.h"
+#include "ports/platform.h"
 
 namespace qm::win {
 

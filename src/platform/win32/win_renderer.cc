@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "base/platform_error.h"
-#include "system/region.h"
-#include "ui/form.h"
+#include "forms/form.h"
+#include "forms/region.h"
 
 namespace qm::win {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "forms/renderer.h"
 #include "platform/win32/win_event_loop.h"
 #include "platform/win32/win_handles.h"
-#include "ui/renderer.h"
 
 namespace qm::win {
 

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "platform/win32/win_handles.h"
-#include "shell/process_services.h"
-#include "system/file_system.h"
-#include "system/power.h"
-#include "system/service_manager.h"
-#include "system/startup_list.h"
-#include "ui/desktop.h"
-#include "ui/settings_store.h"
+#include "ports/desktop.h"
+#include "ports/file_system.h"
+#include "ports/power.h"
+#include "ports/process_services.h"
+#include "ports/service_manager.h"
+#include "ports/settings_store.h"
+#include "ports/startup_list.h"
 
 namespace qm::win {
 

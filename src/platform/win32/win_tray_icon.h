@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/win32/win_handles.h"
-#include "shell/tray_icon.h"
+#include "ports/tray_icon.h"
 
 namespace qm::win {
 

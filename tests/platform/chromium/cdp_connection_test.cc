@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "base/platform_error.h"
-#include "fake_browser.h"
+#include "support/fake_browser.h"
 
 namespace qm::cr {
 namespace {

@@ -6,9 +6,9 @@
 #include "base/platform_error.h"
 #include "chromium_harness.h"
 #include "monitor/ie_close_delay.h"
-#include "ui/settings.h"
-#include "watch/page_element.h"
-#include "watch/page_window.h"
+#include "ports/page_element.h"
+#include "ports/page_window.h"
+#include "settings/settings.h"
 
 namespace qm::cr {
 namespace {

@@ -6,15 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "app/linux_platform.h"
 #include "monitor/ie_monitor.h"
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/chromium_process.h"
 #include "platform/chromium/chromium_world.h"
-#include "platform/chromium/linux_platform.h"
 #include "platform/posix/poll_event_loop.h"
+#include "ports/com_object.h"
 #include "shell/win_system.h"
-#include "test_http_server.h"
-#include "watch/com_object.h"
+#include "support/test_http_server.h"
 #include "watch/ie_top_watcher.h"
 
 namespace qm::cr::testing {

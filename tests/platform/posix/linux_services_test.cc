@@ -14,12 +14,12 @@
 #include "platform/posix/xdg_startup_list.h"
 #include "platform/sim/sim_platform.h"
 #include "scratch_folder.h"
+#include "settings/settings.h"
 #include "shell/main_window.h"
 #include "shell/win_system.h"
 #include "system/check_spy.h"
 #include "system/messenger_service.h"
 #include "ui/ie_set.h"
-#include "ui/settings.h"
 
 namespace qm::posix {
 namespace {

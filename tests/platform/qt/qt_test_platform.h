@@ -19,7 +19,7 @@
 #include "platform/sim/sim_service_manager.h"
 #include "platform/sim/sim_settings_store.h"
 #include "platform/sim/sim_startup_list.h"
-#include "shell/platform.h"
+#include "ports/platform.h"
 
 namespace qm::qt::testing {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "forms/form.h"
+#include "forms/timer.h"
 #include "platform/sim/sim_platform.h"
-#include "ui/form.h"
-#include "ui/timer.h"
 
 namespace qm {
 namespace {

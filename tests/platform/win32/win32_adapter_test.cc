@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "base/platform_error.h"
+#include "forms/form.h"
+#include "forms/region.h"
 #include "monitor/ie_close_delay.h"
 #include "platform/win32/win32_check.h"
 #include "platform/win32/win_page.h"
 #include "platform/win32/win_platform.h"
 #include "platform/win32/wine_probe.h"
 #include "shell/win_system.h"
-#include "system/region.h"
-#include "ui/form.h"
 
 namespace qm::win {
 namespace {
