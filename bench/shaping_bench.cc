@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "forms/bitmap.h"
 #include "forms/pixel_rows.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_shape_target.h"
-#include "forms/bitmap.h"
 #include "system/color_key_form.h"
 
 namespace {

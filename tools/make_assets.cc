@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "base/platform_error.h"
+#include "forms/bitmap.h"
 #include "platform/sim/sim_shape_target.h"
 #include "ports/file_system.h"
-#include "forms/bitmap.h"
 #include "system/color_key_form.h"
 
 namespace {

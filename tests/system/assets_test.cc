@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "forms/bitmap.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_shape_target.h"
-#include "forms/bitmap.h"
 #include "system/color_key_form.h"
 
 namespace qm {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/platform_error.h"
+#include "forms/bitmap.h"
 #include "forms/pixel_rows.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_shape_target.h"
-#include "forms/bitmap.h"
 
 namespace qm {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "forms/shape_target.h"
 #include "forms/bitmap.h"
+#include "forms/shape_target.h"
 
 namespace qm::sim {
 
