@@ -27,4 +27,10 @@ class PlatformError : public std::exception {
     std::string description_;
 };
 
+// Numbers of PlatformError that several platforms give for the same failure, as COM numbers them.
+inline constexpr std::int32_t kErrorDisconnected = -2147417848;  // RPC_E_DISCONNECTED: the object has gone
+inline constexpr std::int32_t kErrorTimeout = -2147023436;  // ERROR_TIMEOUT as an HRESULT: no answer in time
+// The text the platforms give with kErrorDisconnected for an object that has gone.
+inline constexpr char kDisconnectedText[] = "The object invoked has disconnected from its clients.";
+
 }  // namespace qm

@@ -29,6 +29,10 @@ inline constexpr int kVkControl = 0x11;
 
 // Show command for started programs (SW_SHOWNORMAL).
 inline constexpr int kShowNormal = 1;
+// The largest result of ShellExecute that means failure: a start succeeded when its result is above it.
+inline constexpr std::intptr_t kShellExecuteLastError = 32;
+// Twips in one pixel on a standard screen.
+inline constexpr std::int32_t kTwipsPerPixel = 15;
 
 // The desktop services of the user's session: pointer, keys, screen, message boxes, starting programs.
 // Calls are made on the user-interface thread. None throws: each reports failure through its result.
@@ -44,7 +48,7 @@ class Desktop {
     // GetAsyncKeyState: bit 15 set while the key is down; bit 0 set when it was pressed since the last
     // query.
     virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
-    // Screen size in pixels, and the twips of one pixel (15 on a standard screen).
+    // Screen size in pixels, and the twips of one pixel (kTwipsPerPixel on a standard screen).
     virtual std::int32_t ScreenWidthPixels() = 0;
     virtual std::int32_t ScreenHeightPixels() = 0;
     virtual std::int32_t TwipsPerPixel() = 0;
@@ -53,7 +57,7 @@ class Desktop {
     virtual int MessageBox(const std::string& text, const std::string& title, int style) = 0;
 
     // ShellExecuteA with no owner window: `verb` empty for the default action. Returns the platform's
-    // result: above 32 on success, 32 or less on failure.
+    // result: above kShellExecuteLastError on success, kShellExecuteLastError or less on failure.
     virtual std::intptr_t ShellExecute(const std::string& verb,
                                        const std::string& file,
                                        const std::string& parameters,

@@ -14,7 +14,6 @@ namespace qm {
 
 namespace {
 
-constexpr float kTwipsPerPixel = 15;
 constexpr char kCaption[] = "Check Spyware";
 const FontSpec kWindowFont{"MS Sans Serif", 8.25, false, 0};
 

@@ -1,5 +1,6 @@
 #include "ui/about_window.h"
 
+#include "ports/desktop.h"
 #include "ports/platform.h"
 #include "ports/process_services.h"
 #include "shell/win_system.h"
@@ -11,7 +12,6 @@ namespace qm {
 
 namespace {
 
-constexpr float kTwipsPerPixel = 15;
 constexpr char kAboutCaptionPrefix[] = "About ";
 constexpr char kVersionPrefix[] = "Version ";
 constexpr char kProgramIcon[] = "quillmere.ico";

@@ -23,7 +23,6 @@ namespace {
 // The window's inner area, in pixels, and its background picture among the program's assets.
 constexpr int kWidthPixels = 720;
 constexpr int kHeightPixels = 511;
-constexpr float kTwipsPerPixel = 15;
 constexpr char kBackgroundPicture[] = "ieset.bmp";
 
 const FontSpec kWindowFont{"Verdana", 8.25, false, 0};
@@ -298,7 +297,8 @@ void IESet::buttonTestMsg_Click() {
     }
     computerName = computerName.substr(0, computerName.find('\0'));
     const std::string parameters = std::string("send ") + computerName + " " + kTestMessageText;
-    if (desktop.ShellExecute("", kTestMessageProgram, parameters, "", kShowNormal) <= 32) {
+    if (desktop.ShellExecute("", kTestMessageProgram, parameters, "", kShowNormal) <=
+        kShellExecuteLastError) {
         desktop.MessageBox(kSendMessageError, app_.AppTitle(), mb::kOk | mb::kIconStop);
     }
 }
@@ -313,7 +313,7 @@ void IESet::labelTellFriend_Click() {
 
 void IESet::OpenMail(const std::string& address) {
     Desktop& desktop = app_.GetPlatform().desktop;
-    if (desktop.ShellExecute("", kMailTo + address, "", "", kShowNormal) <= 32) {
+    if (desktop.ShellExecute("", kMailTo + address, "", "", kShowNormal) <= kShellExecuteLastError) {
         desktop.MessageBox(kBrowserError, app_.AppTitle(), mb::kOk | mb::kIconStop);
     }
 }

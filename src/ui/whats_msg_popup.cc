@@ -1,5 +1,6 @@
 #include "ui/whats_msg_popup.h"
 
+#include "ports/desktop.h"
 #include "ports/platform.h"
 #include "shell/win_system.h"
 
@@ -7,7 +8,6 @@ namespace qm {
 
 namespace {
 
-constexpr float kTwipsPerPixel = 15;
 const FontSpec kWindowFont{"MS Sans Serif", 8.25, false, 0};
 
 }  // namespace

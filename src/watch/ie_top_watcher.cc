@@ -26,7 +26,6 @@ constexpr char kBrowserTypeName[] = "IWebBrowser2";
 constexpr char kBrowserProgram[] = "iexplore.exe";
 constexpr char kBrowserErrorText[] = "Browser error!";
 // ShellExecute results of this value or less are failures.
-constexpr std::intptr_t kShellExecuteLastError = 32;
 
 // The row of countdown windows stands this far below the top of the screen, in twips.
 constexpr float kDelayRowTop = 90;

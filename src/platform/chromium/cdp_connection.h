@@ -11,15 +11,16 @@
 #include <string>
 #include <thread>
 
+#include "base/platform_error.h"
+
 #include "platform/posix/unique_fd.h"
 
 namespace qm::cr {
 
 using Json = nlohmann::json;
 
-// PlatformError numbers of the connection.
-inline constexpr std::int32_t kErrorTimeout = -2147023436;       // the browser did not answer in time
-inline constexpr std::int32_t kErrorDisconnected = -2147417848;  // the browser has gone
+// PlatformError numbers of the connection: kErrorTimeout when the browser did not answer in time,
+// kErrorDisconnected when it has gone (both in base/platform_error.h).
 
 // One DevTools-protocol connection over a pair of pipe descriptors (messages are JSON texts, each ending
 // in a NUL byte). An I/O thread owns the reading end: it matches replies to their calls and hands every

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "platform/chromium/chromium_world.h"
 #include "platform/posix/desktop_opener.h"
+#include "ports/desktop.h"
 
 namespace qm::cr {
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr std::int32_t kDefaultScreenWidth = 1024;
 constexpr std::int32_t kDefaultScreenHeight = 768;
-constexpr std::int32_t kTwipsPerPixel = 15;
 constexpr std::int16_t kKeyDown = static_cast<std::int16_t>(0x8000);
 // ShellExecute's answers: above 32 is success; 2 is "file not found".
 constexpr std::intptr_t kShellSuccess = posix::DesktopOpener::kOpened;

@@ -876,8 +876,7 @@ ChromiumBrowser::ChromiumBrowser(std::weak_ptr<ChromiumWorld> world, std::shared
 
 void ChromiumBrowser::CheckAlive() const {
     if (!Alive()) {
-        throw PlatformError("The object invoked has disconnected from its clients.", kErrorDisconnected,
-                            "Chromium");
+        throw PlatformError(kDisconnectedText, kErrorDisconnected, "Chromium");
     }
 }
 
@@ -936,8 +935,7 @@ void ChromiumBrowser::Navigate(const std::string& url) {
     const auto world = world_.lock();
     // Not waited for: the answer comes only once the new page has answered.
     if (!world || !world->connection_->Send("Page.navigate", {{"url", url}}, target_->sessionId)) {
-        throw PlatformError("The object invoked has disconnected from its clients.", kErrorDisconnected,
-                            "Chromium");
+        throw PlatformError(kDisconnectedText, kErrorDisconnected, "Chromium");
     }
 }
 

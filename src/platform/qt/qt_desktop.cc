@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "platform/qt/qt_renderer.h"
+#include "ports/desktop.h"
 
 namespace qm::qt {
 
@@ -46,7 +47,7 @@ std::int32_t QtDesktop::ScreenHeightPixels() {
 }
 
 std::int32_t QtDesktop::TwipsPerPixel() {
-    return QtRenderer::kTwipsPerPixel;
+    return kTwipsPerPixel;
 }
 
 int QtDesktop::MessageBox(const std::string& text, const std::string& title, int style) {

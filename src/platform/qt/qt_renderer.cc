@@ -25,6 +25,7 @@
 
 #include "forms/form.h"
 #include "forms/region.h"
+#include "ports/desktop.h"
 
 namespace qm::qt {
 
@@ -368,14 +369,12 @@ QtWindowPeer::~QtWindowPeer() {
 }
 
 int QtWindowPeer::ToPixels(double units) const {
-    return form_.Scale() == ScaleUnit::Twips
-               ? static_cast<int>(std::lround(units / QtRenderer::kTwipsPerPixel))
-               : static_cast<int>(std::lround(units));
+    return form_.Scale() == ScaleUnit::Twips ? static_cast<int>(std::lround(units / kTwipsPerPixel))
+                                             : static_cast<int>(std::lround(units));
 }
 
 double QtWindowPeer::FromPixels(int pixels) const {
-    return form_.Scale() == ScaleUnit::Twips ? static_cast<double>(pixels) * QtRenderer::kTwipsPerPixel
-                                             : pixels;
+    return form_.Scale() == ScaleUnit::Twips ? static_cast<double>(pixels) * kTwipsPerPixel : pixels;
 }
 
 QRect QtWindowPeer::RectOf(const Control& control) const {
@@ -616,7 +615,7 @@ void QtWindowPeer::UpdateChild(Child& child) {
 }
 
 void QtWindowPeer::Place() {
-    const int tpp = QtRenderer::kTwipsPerPixel;
+    const int tpp = kTwipsPerPixel;
     const int width = static_cast<int>(form_.Width() / tpp);
     const int height = static_cast<int>(form_.Height() / tpp);
     widget_->setFixedSize(std::max(1, width), std::max(1, height));
@@ -639,7 +638,7 @@ void QtWindowPeer::FormChanged() {
     if (!form_.CenteredOnScreen() || placed_) {
         Place();
     } else {
-        const int tpp = QtRenderer::kTwipsPerPixel;
+        const int tpp = kTwipsPerPixel;
         widget_->setFixedSize(std::max(1, static_cast<int>(form_.Width() / tpp)),
                               std::max(1, static_cast<int>(form_.Height() / tpp)));
     }
@@ -776,7 +775,7 @@ void QtWindowPeer::PaintChild(QPainter& painter, const Control& control, const Q
     painter.fillRect(rect, ToQColor(control.HasBackColor()                       ? control.BackColor()
                                     : control.Kind() == ControlKind::ImageButton ? kWhite
                                                                                  : form_.BackColor()));
-    const int tpp = QtRenderer::kTwipsPerPixel;
+    const int tpp = kTwipsPerPixel;
     if (control.Kind() == ControlKind::ImageButton) {
         // The light and the caption stand at fixed places in twips, whatever the window's scale unit.
         if (!control.Picture().empty()) {

@@ -27,8 +27,6 @@ class QtWindowPeer;
 // the thread of the QApplication, which must exist for as long as the renderer.
 class QtRenderer final : public Renderer {
   public:
-    static constexpr int kTwipsPerPixel = 15;
-
     explicit QtRenderer(std::vector<std::string> assetFolders);
     ~QtRenderer() override;
 

@@ -10,7 +10,7 @@ namespace qm::sim {
 
 namespace {
 
-const PlatformError kBrowserGone("The object invoked has disconnected from its clients.", -2147417848);
+const PlatformError kBrowserGone(kDisconnectedText, kErrorDisconnected);
 
 // The program owns its input component alone; the world keeps the state behind it so that tests can
 // still read it once the program has let go.

@@ -45,7 +45,7 @@ std::intptr_t SimDesktop::ShellExecute(const std::string& verb,
                                        const std::string& directory,
                                        int showCommand) {
     shellExecutes_.push_back({verb, file, parameters, directory, showCommand});
-    if (shellExecuteResult_ > 32 && launcher_) {
+    if (shellExecuteResult_ > kShellExecuteLastError && launcher_) {
         launcher_(shellExecutes_.back());
     }
     return shellExecuteResult_;

@@ -33,7 +33,7 @@ class SimDesktop final : public Desktop {
     std::int16_t GetAsyncKeyState(int virtualKey) override;
     std::int32_t ScreenWidthPixels() override { return screenWidth_; }
     std::int32_t ScreenHeightPixels() override { return screenHeight_; }
-    std::int32_t TwipsPerPixel() override { return 15; }
+    std::int32_t TwipsPerPixel() override { return kTwipsPerPixel; }
     int MessageBox(const std::string& text, const std::string& title, int style) override;
     std::intptr_t ShellExecute(const std::string& verb,
                                const std::string& file,
@@ -57,7 +57,7 @@ class SimDesktop final : public Desktop {
     // default button.
     void QueueAnswer(int answer) { answers_.push_back(answer); }
     const std::vector<MessageBoxCall>& MessageBoxes() const { return messageBoxes_; }
-    // What the next program starts return (above 32: success).
+    // What the next program starts return (above kShellExecuteLastError: success).
     void SetShellExecuteResult(std::intptr_t result) { shellExecuteResult_ = result; }
     const std::vector<ShellExecuteCall>& ShellExecutes() const { return shellExecutes_; }
     // Runs for every successful program start: the simulated world's way to open what was started.

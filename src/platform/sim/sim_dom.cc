@@ -19,7 +19,7 @@ constexpr std::string_view kSetRootAttribute = "document.documentElement.setAttr
 constexpr std::string_view kTrueArgument = "',true)";
 constexpr std::string_view kTitleToItself = "document.title=document.title";
 
-const PlatformError kGone("The object invoked has disconnected from its clients.", -2147417848);
+const PlatformError kGone(kDisconnectedText, kErrorDisconnected);
 
 std::string ToUpperAscii(std::string text) {
     for (char& c : text) {

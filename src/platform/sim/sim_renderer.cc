@@ -4,6 +4,7 @@
 #include "forms/fixed_pitch_text.h"
 #include "forms/form.h"
 #include "platform/sim/sim_desktop.h"
+#include "ports/desktop.h"
 
 namespace qm::sim {
 
@@ -43,7 +44,7 @@ bool HasOwnWindow(const Control& control) {
 }
 
 double ToPixels(double value, ScaleUnit unit) {
-    return unit == ScaleUnit::Twips ? value / SimRenderer::kTwipsPerPixel : value;
+    return unit == ScaleUnit::Twips ? value / kTwipsPerPixel : value;
 }
 
 Control& ControlOf(Form& form, const std::string& name) {

@@ -53,8 +53,6 @@ struct SimScreenRect {
 // left and top (borders and title bars take no room here). Text is measured with FixedPitchText.
 class SimRenderer final : public Renderer {
   public:
-    static constexpr int kTwipsPerPixel = 15;
-
     // Renderer:
     std::unique_ptr<WindowPeer> CreatePeer(Form& form) override;
     WindowAtPoint WindowFromPoint(ScreenPoint point) override;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "base/platform_error.h"
+#include "platform/win32/win_com.h"
 #include "platform/win32/win_guids.h"
 #include "platform/win32/win_hidden_browser.h"
 #include "platform/win32/win_page.h"
@@ -38,7 +39,7 @@ std::string Win32Browser::TypeName() {
     ComPtr<ITypeInfo> info;
     CheckBrowserHr(browser_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Put()), "GetTypeInfo");
     if (!info) {
-        throw PlatformError("Object doesn't support this property or method", 438, "TypeName");
+        throw NotSupported("TypeName");
     }
     Bstr name;
     CheckBrowserHr(info->GetDocumentation(MEMBERID_NIL, name.Put(), nullptr, nullptr, nullptr),

@@ -3,10 +3,16 @@
 #include <functional>
 #include <memory>
 
+#include "base/platform_error.h"
 #include "platform/win32/win_handles.h"
 #include "ports/event_connection.h"
 
 namespace qm::win {
+
+// The error of a page or browser object that lacks the interface or member asked for, named by `source`.
+inline PlatformError NotSupported(const char* source) {
+    return PlatformError("Object doesn't support this property or method", 438, source);
+}
 
 // Receives the events of one connection point as IDispatch::Invoke calls and hands each to `handler`
 // (the member id and the arguments, last argument first as COM passes them). Detach stops the calls;

@@ -54,7 +54,7 @@ std::unique_ptr<EventConnection> Attach(ComPtr<Target> target,
                                         const wchar_t* event,
                                         std::function<void()> handler) {
     if (!target) {
-        throw PlatformError("Object doesn't support this property or method", 438, "attachEvent");
+        throw NotSupported("attachEvent");
     }
     auto sink = ComPtr<DispatchSink>::Attach(
         new DispatchSink(IID_IDispatch, [handler = std::move(handler)](DISPID, DISPPARAMS&) { handler(); }));
@@ -115,8 +115,7 @@ class Win32Element final : public Element {
                 // IHTMLStyle only reads the position; IHTMLStyle2 writes it.
                 ComPtr<IHTMLStyle2> style2 = style.As<IHTMLStyle2>(kIidIHTMLStyle2);
                 if (!style2) {
-                    throw PlatformError("Object doesn't support this property or method", 438,
-                                        "style.position");
+                    throw NotSupported("style.position");
                 }
                 Check(style2->put_position(value.Get()), "style.position");
                 break;
@@ -168,7 +167,7 @@ class Win32Element final : public Element {
     std::string ComponentFromPoint(std::int32_t x, std::int32_t y) override {
         ComPtr<IHTMLElement2> element2 = element_.As<IHTMLElement2>(kIidIHTMLElement2);
         if (!element2) {
-            throw PlatformError("Object doesn't support this property or method", 438, "componentFromPoint");
+            throw NotSupported("componentFromPoint");
         }
         Bstr component;
         Check(element2->componentFromPoint(x, y, component.Put()), "componentFromPoint");
@@ -181,7 +180,7 @@ class Win32Element final : public Element {
     std::shared_ptr<PageWindow> ContentWindow() override {
         ComPtr<IHTMLFrameBase2> frame = element_.As<IHTMLFrameBase2>(kIidIHTMLFrameBase2);
         if (!frame) {
-            throw PlatformError("Object doesn't support this property or method", 438, "contentWindow");
+            throw NotSupported("contentWindow");
         }
         ComPtr<IHTMLWindow2> window;
         Check(frame->get_contentWindow(window.Put()), "contentWindow");
@@ -324,7 +323,7 @@ class Win32PageWindow final : public PageWindow {
     ComPtr<IHTMLWindow3> Window3() {
         ComPtr<IHTMLWindow3> w = window_.As<IHTMLWindow3>(kIidIHTMLWindow3);
         if (!w) {
-            throw PlatformError("Object doesn't support this property or method", 438, "IHTMLWindow3");
+            throw NotSupported("IHTMLWindow3");
         }
         return w;
     }
@@ -438,7 +437,7 @@ class Win32PageDocument final : public PageDocument {
     ComPtr<IHTMLDocument3> Document3() {
         ComPtr<IHTMLDocument3> d = document_.As<IHTMLDocument3>(kIidIHTMLDocument3);
         if (!d) {
-            throw PlatformError("Object doesn't support this property or method", 438, "IHTMLDocument3");
+            throw NotSupported("IHTMLDocument3");
         }
         return d;
     }

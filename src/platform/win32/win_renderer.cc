@@ -6,6 +6,7 @@
 #include "base/platform_error.h"
 #include "forms/form.h"
 #include "forms/region.h"
+#include "ports/desktop.h"
 
 namespace qm::win {
 
@@ -770,7 +771,7 @@ Win32Renderer::Win32Renderer(Win32EventLoop& loop, std::string assetFolder)
 
     const WindowDc screen(nullptr);
     const int dpi = screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : 96;
-    twipsPerPixel_ = dpi > 0 ? std::max(1, 1440 / dpi) : 15;
+    twipsPerPixel_ = dpi > 0 ? std::max(1, 1440 / dpi) : kTwipsPerPixel;
 
     loop_.SetPreTranslate([this](MSG& msg) { return PreTranslate(msg); });
 }
