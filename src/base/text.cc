@@ -10,6 +10,16 @@ std::string ToLowerAscii(std::string_view text) {
     return out;
 }
 
+std::string ToUpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
@@ -30,6 +40,15 @@ std::string_view TrimSpaces(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::string_view TrimAsciiWhitespace(std::string_view text) {
+    constexpr std::string_view kWhitespace = " \t\n\r\f\v";
+    const std::size_t first = text.find_first_not_of(kWhitespace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kWhitespace) - first + 1);
 }
 
 bool Contains(std::string_view text, std::string_view part) {

@@ -18,13 +18,17 @@ constexpr char ToLowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Lower-cases the ASCII letters and leaves every other byte as it is.
+// Lower-cases (upper-cases) the ASCII letters and leaves every other byte as it is.
 std::string ToLowerAscii(std::string_view text);
+std::string ToUpperAscii(std::string_view text);
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
 // Drops leading and trailing spaces and tabs.
 std::string_view TrimSpaces(std::string_view text);
+// Drops leading and trailing ASCII white space (space, tab, line feed, carriage return, form feed,
+// vertical tab), as markup and style sheets read it.
+std::string_view TrimAsciiWhitespace(std::string_view text);
 
 bool Contains(std::string_view text, std::string_view part);
 

@@ -17,11 +17,6 @@ PlatformError DocumentGone() {
     return PlatformError("The page's document has gone", kErrorDisconnected, "Chromium");
 }
 
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 Json ValueToJson(const Variant& value) {
     if (value.IsNull()) {
         return nullptr;
@@ -465,7 +460,7 @@ ChromiumCollection::ChromiumCollection(std::shared_ptr<PageContext> context,
                                        int scopeId,
                                        std::string tag,
                                        bool empty)
-    : context_(std::move(context)), scopeId_(scopeId), tag_(Upper(std::move(tag))), empty_(empty) {}
+    : context_(std::move(context)), scopeId_(scopeId), tag_(ToUpperAscii(tag)), empty_(empty) {}
 
 void ChromiumCollection::Load() {
     if (items_) {
@@ -540,7 +535,7 @@ std::shared_ptr<Element> ChromiumCollection::Item(std::int32_t index) {
 }
 
 std::shared_ptr<ElementCollection> ChromiumCollection::Tags(const std::string& name) {
-    const std::string upper = Upper(name);
+    const std::string upper = ToUpperAscii(name);
     auto list = std::make_shared<ChromiumCollection>(context_, scopeId_, upper,
                                                      /*empty=*/empty_ || (!tag_.empty() && tag_ != upper));
     context_->KeepList(list);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/platform_error.h"
+#include "base/text.h"
 #include "platform/posix/unique_fd.h"
 #include "ports/file_system.h"
 
@@ -65,20 +66,6 @@ std::int32_t ErrorNumber(int error) {
 // ---- Text format
 
 enum class Field { Name, Value };
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 void AppendHexEscape(std::string& out, unsigned char byte) {
     constexpr char kHex[] = "0123456789ABCDEF";
@@ -184,7 +171,7 @@ Line ParseLine(std::string_view raw) {
     if (!raw.empty() && raw.back() == '\r') {
         raw.remove_suffix(1);  // written by an editor with Windows line ends
     }
-    const std::string_view text = TrimBlanks(raw);
+    const std::string_view text = TrimSpaces(raw);
     const bool groupLine = !text.empty() && text.front() == '[';
     for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
@@ -205,8 +192,8 @@ Line ParseLine(std::string_view raw) {
         if (slash == std::string_view::npos || inner.find('/', slash + 1) != std::string_view::npos) {
             return badGroup;
         }
-        auto app = Unescape(TrimBlanks(inner.substr(0, slash)));
-        auto section = Unescape(TrimBlanks(inner.substr(slash + 1)));
+        auto app = Unescape(TrimSpaces(inner.substr(0, slash)));
+        auto section = Unescape(TrimSpaces(inner.substr(slash + 1)));
         if (!app || !section) {
             return badGroup;
         }
@@ -217,8 +204,8 @@ Line ParseLine(std::string_view raw) {
     if (equals == std::string_view::npos) {
         return Line(Line::Kind::Bad);
     }
-    auto key = Unescape(TrimBlanks(text.substr(0, equals)));
-    auto value = Unescape(TrimBlanks(text.substr(equals + 1)));
+    auto key = Unescape(TrimSpaces(text.substr(0, equals)));
+    auto value = Unescape(TrimSpaces(text.substr(equals + 1)));
     if (!key || key->empty() || !value) {
         return Line(Line::Kind::Bad);
     }

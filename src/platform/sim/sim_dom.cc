@@ -21,23 +21,8 @@ constexpr std::string_view kTitleToItself = "document.title=document.title";
 
 const PlatformError kGone(kDisconnectedText, kErrorDisconnected);
 
-std::string ToUpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 std::string Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
-    return std::string(text);
+    return std::string(TrimAsciiWhitespace(text));
 }
 
 std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_view text) {
