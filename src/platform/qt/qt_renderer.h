@@ -12,6 +12,7 @@
 #include <QPoint>
 
 #include "forms/renderer.h"
+#include "platform/qt/qt_drawing.h"
 
 class QWidget;
 
@@ -59,11 +60,5 @@ class QtRenderer final : public Renderer {
     std::vector<QtWindowPeer*> peers_;
     std::uint64_t stackOrder_ = 0;
 };
-
-// A colour of the program (0x00BBGGRR, or a system colour index with the top bit set).
-QColor ToQColor(std::uint32_t colour);
-
-// A caption as a label shows it: "&&" is one ampersand, a lone "&" marks the access key and is not drawn.
-QString LabelText(const std::string& caption);
 
 }  // namespace qm::qt
