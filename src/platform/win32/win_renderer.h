@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "forms/renderer.h"
+#include "platform/win32/win_drawing.h"
 #include "platform/win32/win_event_loop.h"
 #include "platform/win32/win_handles.h"
 
@@ -24,6 +25,7 @@ class Win32Renderer final : public Renderer {
     Win32Renderer(Win32EventLoop& loop, std::string assetFolder);
     ~Win32Renderer() override;
 
+    // Renderer:
     std::unique_ptr<WindowPeer> CreatePeer(Form& form) override;
     WindowAtPoint WindowFromPoint(ScreenPoint point) override;
     std::int32_t TextHeight(const std::string& text, const FontSpec& font, std::int32_t widthPixels) override;
@@ -48,8 +50,5 @@ class Win32Renderer final : public Renderer {
     std::map<std::string, UniqueGdiObject> pictures_;
     std::map<HWND, Win32WindowPeer*> peers_;
 };
-
-// A colour of the program (0x00BBGGRR, or a system colour index with the top bit set) as a COLORREF.
-COLORREF ToColorRef(std::uint32_t colour);
 
 }  // namespace qm::win
