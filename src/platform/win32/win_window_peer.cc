@@ -298,6 +298,12 @@ void Win32WindowPeer::FormChanged() {
 }
 
 void Win32WindowPeer::ControlChanged(const Control& control) {
+    if (syncing_) {
+        // The change came from the control's window itself. Writing it back would put the control's
+        // older state over the window's: a list whose selections are read one at a time would lose the
+        // ones not read yet.
+        return;
+    }
     if (Child* child = ChildOf(control)) {
         UpdateChild(*child);
     }
