@@ -240,7 +240,7 @@ QWidget* QtWindowPeer::MakeCheckButton(Control& control) {
             return;
         }
         {
-            const SyncScope sync(*this);
+            const SyncScope sync(syncing_, true);
             c->SetValue(CheckStateOf(*button));
         }
         form_.FireClick(*c);
@@ -252,7 +252,7 @@ QWidget* QtWindowPeer::MakeTextBox(Control& control) {
     auto* edit = new QLineEdit(widget_);
     Control* c = &control;
     QObject::connect(edit, &QLineEdit::textEdited, &guard_, [this, c](const QString& text) {
-        const SyncScope sync(*this);
+        const SyncScope sync(syncing_, true);
         c->SetText(text.toStdString());
     });
     return edit;
@@ -276,7 +276,7 @@ QWidget* QtWindowPeer::MakeListBox(std::size_t index) {
 void QtWindowPeer::ReadList(Child& child) {
     auto* list = static_cast<QListWidget*>(child.widget);
     Control& control = *child.control;
-    const SyncScope sync(*this);
+    const SyncScope sync(syncing_, true);
     if (control.MultiSelect()) {
         for (std::size_t i = 0; i < control.Items().size(); ++i) {
             const QListWidgetItem* item = list->item(static_cast<int>(i));
@@ -296,7 +296,7 @@ void QtWindowPeer::UpdateChild(Child& child) {
         widget_->update();
         return;
     }
-    const SyncScope sync(*this);
+    const SyncScope sync(syncing_, true);
     UpdateLook(*w, control);
     switch (control.Kind()) {
         case ControlKind::CommandButton:

@@ -5,13 +5,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <QEvent>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QScopedValueRollback>
 
 #include "forms/window_peer.h"
 
@@ -74,19 +74,9 @@ class QtWindowPeer final : public WindowPeer {
     };
 
     // While one lives, the peer is copying between a control and its widget: the notifications that the
-    // copying itself raises, from either side, are not the user's doing and are not passed on.
-    class SyncScope {
-      public:
-        explicit SyncScope(QtWindowPeer& peer)
-            : flag_(peer.syncing_), before_(std::exchange(peer.syncing_, true)) {}
-        SyncScope(const SyncScope&) = delete;
-        SyncScope& operator=(const SyncScope&) = delete;
-        ~SyncScope() { flag_ = before_; }
-
-      private:
-        bool& flag_;
-        const bool before_;
-    };
+    // copying itself raises, from either side, are not the user's doing and are not passed on. It puts
+    // back what it found, so that one copy may run inside another.
+    using SyncScope = QScopedValueRollback<bool>;
 
     int ToPixels(double units) const;
     double FromPixels(int pixels) const;
