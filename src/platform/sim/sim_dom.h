@@ -61,6 +61,8 @@ class SimElement final : public Element, public std::enable_shared_from_this<Sim
     // Still part of its document (not replaced through outerHTML).
     bool Attached() const;
     Variant Attribute(const std::string& name) const;
+    // The attributes with lower-case names, in the order the markup or the page gave them.
+    const std::vector<std::pair<std::string, Variant>>& Attributes() const { return attributes_; }
     void SetAttributeRaw(const std::string& name, const Variant& value);
     // The element's inline value of a CSS property ("" when not set inline).
     std::string InlineStyle(const std::string& property) const;
@@ -80,6 +82,8 @@ class SimElement final : public Element, public std::enable_shared_from_this<Sim
     friend class SimDocument;
 
     void CheckCall() const;
+    // Makes this element the parent of its child elements, and each of them of theirs, down the tree.
+    void LinkChildren();
     Variant Dimension(const char* attribute) const;
     std::shared_ptr<SimDocument> OwnerDocument() const;
     void WriteStyleAttribute();
