@@ -11,7 +11,7 @@ namespace qm::sim {
 
 namespace {
 
-// The characters that separate the parts of a selector.
+// The characters that separate the names of a "class" attribute, and the parts of a selector.
 constexpr std::string_view kMarkupWhitespace = " \t\n\f\r";
 
 // Splits `text` at runs of markup white space, dropping empty pieces.
@@ -79,9 +79,11 @@ bool SimSelector::MatchesPart(const SimElement& element, const Part& part) {
     if (part.classes.empty()) {
         return true;
     }
-    const std::string classes = " " + VariantToText(element.Attribute("class")) + " ";
-    return std::all_of(part.classes.begin(), part.classes.end(),
-                       [&](const std::string& wanted) { return Contains(classes, " " + wanted + " "); });
+    const std::string classAttribute = VariantToText(element.Attribute("class"));
+    const std::vector<std::string_view> names = SplitAtWhitespace(classAttribute);
+    return std::all_of(part.classes.begin(), part.classes.end(), [&](const std::string& wanted) {
+        return std::find(names.begin(), names.end(), wanted) != names.end();
+    });
 }
 
 bool SimSelector::Matches(const SimElement& element) const {

@@ -10,7 +10,7 @@ class SimElement;
 
 // A selector of a simulated page's style sheet: compound parts (a tag or "*", an #id, .classes) joined
 // by descendant combinators, as in "div.banner a img". Tags match whatever their case; ids and class
-// names match exactly, a class against any of the space-separated names of the element's "class"
+// names match exactly, a class against any of the white-space separated names of the element's "class"
 // attribute. Anything else a browser knows (child and sibling combinators, attribute selectors,
 // pseudo-classes) leaves a part that matches no element, so such a rule never applies rather than
 // applying where a browser would not.

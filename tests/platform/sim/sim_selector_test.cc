@@ -11,7 +11,8 @@
 namespace qm::sim {
 namespace {
 
-// One page for every case: a picture three levels inside a two-class div, and a span of its own.
+// One page for every case: a picture three levels inside a two-class div, and a span whose class names
+// are separated by a tab and a line feed, as markup allows.
 constexpr char kPage[] =
     "<body><div id=outer class='ad box'><p id=para class=note><a id=link href=x>"
     "<img id=pic class='banner  wide'></a></p></div>"
@@ -60,6 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{".ban", "pic", false},
         MatchCase{".Banner", "pic", false},
         MatchCase{"*.wide", "pic", true},
+        // Any white space of markup separates class names.
+        MatchCase{".banner", "lone", true},
+        MatchCase{".side", "lone", true},
+        MatchCase{"span.ad.banner.side", "lone", true},
         // Descendants: every earlier part on an ancestor, in order, at any depth.
         MatchCase{"div img", "pic", true},
         MatchCase{"body div p a img", "pic", true},
