@@ -14,15 +14,17 @@ namespace {
 
 // Elements that never have content, and so no end tag.
 bool IsVoidTag(const std::string& tag) {
-    static constexpr std::string_view kVoid[] = {"AREA",  "BASE", "BR",   "COL",   "EMBED",  "HR",    "IMG",
-                                                 "INPUT", "LINK", "META", "PARAM", "SOURCE", "TRACK", "WBR"};
+    static constexpr std::string_view kVoid[] = {"AREA",  "BASE",  "BASEFONT", "BGSOUND", "BR",    "COL",
+                                                 "EMBED", "FRAME", "HR",       "IMG",     "INPUT", "KEYGEN",
+                                                 "LINK",  "META",  "PARAM",    "SOURCE",  "TRACK", "WBR"};
     return std::find(std::begin(kVoid), std::end(kVoid), tag) != std::end(kVoid);
 }
 
 // Elements whose text the parser keeps as written, character references and "<" included; their text
 // goes out unescaped so that parsing the markup again gives the same text.
 bool HasRawText(const std::string& tag) {
-    static constexpr std::string_view kRaw[] = {"SCRIPT", "STYLE"};
+    static constexpr std::string_view kRaw[] = {"SCRIPT",  "STYLE",    "XMP",      "IFRAME",
+                                                "NOEMBED", "NOFRAMES", "PLAINTEXT"};
     return std::find(std::begin(kRaw), std::end(kRaw), tag) != std::end(kRaw);
 }
 

@@ -52,10 +52,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "<p>a &lt;b&gt; &amp; \"c\"</p>"},
         WriteCase{"void elements have no end tag", "<br><img src=a.gif><hr><input value=x><wbr>",
                   "<br><img src=\"a.gif\"><hr><input value=\"x\"><wbr>"},
+        WriteCase{"the older void elements have none either", "<bgsound src=s.wav><basefont size=3>",
+                  "<bgsound src=\"s.wav\"><basefont size=\"3\">"},
         WriteCase{"script text as written", "<script>if (a < b && c > d) {}</script>",
                   "<script>if (a < b && c > d) {}</script>"},
         WriteCase{"style text as written", "<style>a > img { content: \"&\" }</style>",
                   "<style>a > img { content: \"&\" }</style>"},
+        WriteCase{"the text of an inline frame as written", "<iframe>no frames? &amp; <b>x</b></iframe>",
+                  "<iframe>no frames? &amp; <b>x</b></iframe>"},
+        WriteCase{"xmp and noembed text as written", "<xmp>a &amp; <b></xmp><noembed>1 &lt; 2</noembed>",
+                  "<xmp>a &amp; <b></xmp><noembed>1 &lt; 2</noembed>"},
         WriteCase{"a text area's text is escaped again", "<textarea>a &amp; &lt;b&gt;</textarea>",
                   "<textarea>a &amp; &lt;b&gt;</textarea>"},
         WriteCase{"an element of no known kind keeps its name", "<ad-slot size=big>x</ad-slot>",
@@ -74,9 +80,16 @@ TEST_F(SimMarkupWriterTest, PagesComeBackTheSameWhenReadAgain) {
     }
     const std::string tricky =
         "<html><head><style>a>b{}</style><script>x='<&>'</script></head><body title='&quot;&amp;'>"
-        "<p>&lt;&amp;&gt;</p></body></html>";
+        "<iframe>&amp;lt;</iframe><p>&lt;&amp;&gt;</p></body></html>";
     const std::string once = Page(tricky)->Markup();
     EXPECT_EQ(Page(once)->Markup(), once);
+}
+
+TEST_F(SimMarkupWriterTest, FramesOfAFramesetHaveNoEndTag) {
+    const std::string markup =
+        Page("<html><frameset cols='50%,*'><frame src=a.html><frame src=b.html></frameset></html>")->Markup();
+    EXPECT_NE(markup.find("<frame src=\"a.html\"><frame src=\"b.html\"></frameset>"), std::string::npos)
+        << markup;
 }
 
 TEST_F(SimMarkupWriterTest, WritesAnElementAsItStandsAfterChanges) {
