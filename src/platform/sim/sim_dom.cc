@@ -606,8 +606,17 @@ std::shared_ptr<SimDocument> SimDocument::Create(SimBrowserWorld& world,
                                                  std::shared_ptr<Liveness> liveness,
                                                  const std::string& url,
                                                  const std::string& html) {
+    return Build(world, std::move(liveness), url, html, {});
+}
+
+std::shared_ptr<SimDocument> SimDocument::Build(SimBrowserWorld& world,
+                                                std::shared_ptr<Liveness> liveness,
+                                                const std::string& url,
+                                                const std::string& html,
+                                                std::vector<std::string> framedBy) {
     auto document = std::make_shared<SimDocument>(world, std::move(liveness), url);
     document->window_->document_ = document;
+    document->framedBy_ = std::move(framedBy);
 
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     document->root_ = BuildElement(document, output->root);
@@ -639,8 +648,15 @@ void SimDocument::AttachFrames(const std::vector<std::shared_ptr<SimElement>>& e
             continue;
         }
         const std::string src = VariantToText(element->Attribute("src"));
-        const std::string frameUrl = src.empty() ? "about:blank" : world_.Resolve(url_, src);
-        auto frame = Create(world_, liveness_, frameUrl, world_.PageHtml(frameUrl));
+        std::vector<std::string> framedBy = framedBy_;
+        framedBy.push_back(url_);
+        std::string frameUrl = src.empty() ? "about:blank" : world_.Resolve(url_, src);
+        // A frame that would show one of the pages it stands in stays blank, as browsers keep it, or the
+        // frames would nest without end.
+        if (std::find(framedBy.begin(), framedBy.end(), frameUrl) != framedBy.end()) {
+            frameUrl = "about:blank";
+        }
+        auto frame = Build(world_, liveness_, frameUrl, world_.PageHtml(frameUrl), std::move(framedBy));
         const bool sameSite = frameUrl.rfind("about:", 0) == 0 || SiteOf(frameUrl) == SiteOf(url_);
         frame->window_->SetForeign(!sameSite);
         frame->window_->SetClientArea(0, 0, 0, 0, 0);

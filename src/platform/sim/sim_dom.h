@@ -247,6 +247,12 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     friend class SimElement;
     friend class SimWindow;
 
+    // Create, for a document shown in a frame of the documents at `framedBy` (from the top down).
+    static std::shared_ptr<SimDocument> Build(SimBrowserWorld& world,
+                                              std::shared_ptr<Liveness> liveness,
+                                              const std::string& url,
+                                              const std::string& html,
+                                              std::vector<std::string> framedBy);
     void CheckCall() const;
     // Runs `code` when every statement in it is one the page knows by itself; false otherwise.
     bool RunBuiltInStatements(const std::string& code);
@@ -256,6 +262,8 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     SimBrowserWorld& world_;
     std::shared_ptr<Liveness> liveness_;
     std::string url_;
+    // The addresses of the documents this one stands in a frame of, from the top down.
+    std::vector<std::string> framedBy_;
     std::shared_ptr<SimWindow> window_;
     std::shared_ptr<SimElement> root_;
     std::vector<std::shared_ptr<SimStyleSheet>> sheets_;

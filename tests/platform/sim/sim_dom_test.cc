@@ -97,6 +97,23 @@ TEST_F(SimDomTest, FramesOfAnotherSiteRefuseTheirDocument) {
     EXPECT_EQ(page->FrameDocuments()[0]->FramesLength(), 1);
 }
 
+TEST_F(SimDomTest, AFrameOfAPageItStandsInStaysBlank) {
+    // Without this the frames would nest without end, as they would in a browser that did not stop them.
+    sim.world.AddPage("http://news.example/loop.html",
+                      "<body><iframe src='/loop.html'></iframe><iframe src='/outer.html'></iframe></body>");
+    sim.world.AddPage("http://news.example/outer.html", "<body><iframe src='loop.html'></iframe></body>");
+    auto page = Page(sim.world.PageHtml("http://news.example/loop.html"), "http://news.example/loop.html");
+    ASSERT_EQ(page->FramesLength(), 2);
+    EXPECT_EQ(page->FrameDocuments()[0]->Url(), "about:blank") << "the page in itself";
+    const auto outer = page->FrameDocuments()[1];
+    EXPECT_EQ(outer->Url(), "http://news.example/outer.html");
+    ASSERT_EQ(outer->FramesLength(), 1);
+    EXPECT_EQ(outer->FrameDocuments()[0]->Url(), "about:blank") << "the page in a frame of itself";
+
+    page->BodyElement()->children.front().element->SetOuterHTML("<iframe src='loop.html'></iframe>");
+    EXPECT_EQ(page->FrameDocuments()[0]->Url(), "about:blank") << "a frame put in later too";
+}
+
 TEST_F(SimDomTest, EveryCallFailsOnceTheBrowserHasGone) {
     auto page = Page("<body><p>x</p></body>");
     auto all = page->All();
