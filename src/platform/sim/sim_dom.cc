@@ -9,6 +9,8 @@
 #include "base/text.h"
 #include "platform/sim/sim_browser.h"
 #include "platform/sim/sim_event_loop.h"
+#include "platform/sim/sim_markup_writer.h"
+#include "platform/sim/sim_selector.h"
 
 namespace qm::sim {
 
@@ -19,10 +21,64 @@ constexpr std::string_view kSetRootAttribute = "document.documentElement.setAttr
 constexpr std::string_view kTrueArgument = "',true)";
 constexpr std::string_view kTitleToItself = "document.title=document.title";
 
+// The non-empty statements of a script, split at its semicolons.
+std::vector<std::string_view> SplitStatements(std::string_view code) {
+    std::vector<std::string_view> statements;
+    for (std::string_view rest = code; !rest.empty();) {
+        const std::size_t end = rest.find(';');
+        const std::string_view statement = rest.substr(0, end);
+        if (!statement.empty()) {
+            statements.push_back(statement);
+        }
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    }
+    return statements;
+}
+
+// The attribute that `statement` sets to true on the root element, if that is all it does.
+std::optional<std::string_view> RootAttributeSetBy(std::string_view statement) {
+    if (!statement.starts_with(kSetRootAttribute) || !statement.ends_with(kTrueArgument)) {
+        return std::nullopt;
+    }
+    statement.remove_prefix(kSetRootAttribute.size());
+    statement.remove_suffix(kTrueArgument.size());
+    if (statement.empty() || statement.find('\'') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return statement;
+}
+
 const PlatformError kGone(kDisconnectedText, kErrorDisconnected);
 
 std::string Trim(std::string_view text) {
     return std::string(TrimAsciiWhitespace(text));
+}
+
+// The style sheet text without its comments; a comment left open runs to the end.
+std::string WithoutComments(const std::string& css) {
+    std::string text = css;
+    for (std::size_t open = text.find("/*"); open != std::string::npos; open = text.find("/*")) {
+        const std::size_t close = text.find("*/", open + 2);
+        text.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
+    }
+    return text;
+}
+
+// The selectors of a comma-separated list that heads a rule, trimmed, the empty ones dropped.
+std::vector<std::string> SplitSelectorList(std::string_view selectors) {
+    std::vector<std::string> out;
+    std::size_t from = 0;
+    while (from <= selectors.size()) {
+        std::size_t comma = selectors.find(',', from);
+        if (comma == std::string_view::npos) {
+            comma = selectors.size();
+        }
+        if (std::string selector = Trim(selectors.substr(from, comma - from)); !selector.empty()) {
+            out.push_back(std::move(selector));
+        }
+        from = comma + 1;
+    }
+    return out;
 }
 
 std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_view text) {
@@ -45,110 +101,6 @@ std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_v
         start = end + 1;
     }
     return out;
-}
-
-bool IsVoidTag(const std::string& tag) {
-    static const char* const kVoid[] = {"AREA",  "BASE", "BR",   "COL",   "EMBED",  "HR",    "IMG",
-                                        "INPUT", "LINK", "META", "PARAM", "SOURCE", "TRACK", "WBR"};
-    return std::any_of(std::begin(kVoid), std::end(kVoid), [&](const char* v) { return tag == v; });
-}
-
-std::string EscapeText(const std::string& text, bool attribute) {
-    return attribute ? EscapeHtmlAttribute(text) : EscapeHtmlText(text);
-}
-
-// A compound selector part: a tag, an #id, .classes; matched without regard to the case of the tag.
-struct SelectorPart {
-    std::string tag;  // upper case, "" for any
-    std::string id;
-    std::vector<std::string> classes;
-};
-
-SelectorPart ParseCompound(const std::string& token) {
-    SelectorPart part;
-    char kind = 't';
-    std::string current;
-    auto commit = [&] {
-        if (kind == 't') {
-            part.tag = current == "*" ? "" : ToUpperAscii(current);
-        } else if (kind == '#') {
-            part.id = current;
-        } else if (!current.empty()) {
-            part.classes.push_back(current);
-        }
-        current.clear();
-    };
-    for (char c : token) {
-        if (c == '#' || c == '.') {
-            commit();
-            kind = c;
-        } else {
-            current += c;
-        }
-    }
-    commit();
-    return part;
-}
-
-std::vector<SelectorPart> ParseSelector(const std::string& selector) {
-    std::vector<SelectorPart> parts;
-    std::string token;
-    for (char c : selector + " ") {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            if (!token.empty()) {
-                parts.push_back(ParseCompound(token));
-                token.clear();
-            }
-        } else {
-            token += c;
-        }
-    }
-    return parts;
-}
-
-int Specificity(const std::vector<SelectorPart>& parts) {
-    int result = 0;
-    for (const auto& part : parts) {
-        result += (part.id.empty() ? 0 : 100) + 10 * static_cast<int>(part.classes.size()) +
-                  (part.tag.empty() ? 0 : 1);
-    }
-    return result;
-}
-
-bool MatchesPart(const SimElement& element, const SelectorPart& part) {
-    if (!part.tag.empty() && element.Tag() != part.tag) {
-        return false;
-    }
-    if (!part.id.empty() && VariantToText(element.Attribute("id")) != part.id) {
-        return false;
-    }
-    if (!part.classes.empty()) {
-        const std::string classes = " " + VariantToText(element.Attribute("class")) + " ";
-        for (const auto& c : part.classes) {
-            if (!Contains(classes, " " + c + " ")) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-bool Matches(const SimElement& element, const std::vector<SelectorPart>& parts) {
-    if (parts.empty() || !MatchesPart(element, parts.back())) {
-        return false;
-    }
-    // Descendant combinators, matched greedily from the nearest ancestor up.
-    std::shared_ptr<SimElement> ancestor = element.Parent();
-    for (std::size_t i = parts.size() - 1; i-- > 0;) {
-        while (ancestor && !MatchesPart(*ancestor, parts[i])) {
-            ancestor = ancestor->Parent();
-        }
-        if (!ancestor) {
-            return false;
-        }
-        ancestor = ancestor->Parent();
-    }
-    return true;
 }
 
 void BuildChildren(const std::shared_ptr<SimDocument>& document,
@@ -341,6 +293,15 @@ std::string SimElement::TagName() {
     return tag_;
 }
 
+void SimElement::LinkChildren() {
+    for (const auto& child : children) {
+        if (child.element) {
+            child.element->parent_ = weak_from_this();
+            child.element->LinkChildren();
+        }
+    }
+}
+
 void SimElement::CollectElements(std::vector<std::shared_ptr<SimElement>>& out) const {
     for (const auto& child : children) {
         if (child.element) {
@@ -453,9 +414,9 @@ std::string SimElement::CascadedValue(const std::string& property) const {
             if (value.empty()) {
                 continue;
             }
-            const auto parts = ParseSelector(rule.selector);
-            const int specificity = Specificity(parts);
-            if (specificity >= bestSpecificity && Matches(*this, parts)) {
+            const SimSelector selector(rule.selector);
+            const int specificity = selector.Specificity();
+            if (specificity >= bestSpecificity && selector.Matches(*this)) {
                 best = ToLowerAscii(value);
                 bestSpecificity = specificity;
             }
@@ -480,22 +441,7 @@ bool SimElement::IsVisible() const {
 }
 
 std::string SimElement::OuterHTML() const {
-    std::string html = "<" + ToLowerAscii(tag_);
-    for (const auto& [name, value] : attributes_) {
-        html += " " + name + "=\"" + EscapeText(VariantToText(value), true) + "\"";
-    }
-    html += ">";
-    if (IsVoidTag(tag_)) {
-        return html;
-    }
-    for (const auto& child : children) {
-        if (child.element) {
-            html += child.element->OuterHTML();
-        } else {
-            html += (tag_ == "SCRIPT" || tag_ == "STYLE") ? child.text : EscapeText(child.text, false);
-        }
-    }
-    return html + "</" + ToLowerAscii(tag_) + ">";
+    return SimMarkupWriter::OuterHtml(*this);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -562,11 +508,7 @@ void SimStyleSheet::AddRule(const std::string& selector, const std::string& styl
 }
 
 void SimStyleSheet::ParseRules(const std::string& css) {
-    std::string text = css;
-    for (std::size_t open = text.find("/*"); open != std::string::npos; open = text.find("/*")) {
-        const std::size_t close = text.find("*/", open + 2);
-        text.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
-    }
+    const std::string text = WithoutComments(css);
     std::size_t start = 0;
     while (true) {
         const std::size_t open = text.find('{', start);
@@ -574,19 +516,10 @@ void SimStyleSheet::ParseRules(const std::string& css) {
             break;
         }
         const std::size_t close = text.find('}', open);
-        const std::string selectors = text.substr(start, open - start);
-        const std::string body =
-            text.substr(open + 1, (close == std::string::npos ? text.size() : close) - open - 1);
-        std::size_t from = 0;
-        while (from <= selectors.size()) {
-            std::size_t comma = selectors.find(',', from);
-            if (comma == std::string::npos) {
-                comma = selectors.size();
-            }
-            if (std::string selector = Trim(selectors.substr(from, comma - from)); !selector.empty()) {
-                rules_.push_back({selector, ParseDeclarations(body)});
-            }
-            from = comma + 1;
+        const std::string_view body = std::string_view(text).substr(
+            open + 1, (close == std::string::npos ? text.size() : close) - open - 1);
+        for (std::string& selector : SplitSelectorList(std::string_view(text).substr(start, open - start))) {
+            rules_.push_back({std::move(selector), ParseDeclarations(body)});
         }
         if (close == std::string::npos) {
             break;
@@ -673,25 +606,26 @@ std::shared_ptr<SimDocument> SimDocument::Create(SimBrowserWorld& world,
                                                  std::shared_ptr<Liveness> liveness,
                                                  const std::string& url,
                                                  const std::string& html) {
+    return Build(world, std::move(liveness), url, html, {});
+}
+
+std::shared_ptr<SimDocument> SimDocument::Build(SimBrowserWorld& world,
+                                                std::shared_ptr<Liveness> liveness,
+                                                const std::string& url,
+                                                const std::string& html,
+                                                std::vector<std::string> framedBy) {
     auto document = std::make_shared<SimDocument>(world, std::move(liveness), url);
     document->window_->document_ = document;
+    document->framedBy_ = std::move(framedBy);
 
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     document->root_ = BuildElement(document, output->root);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
 
     // Parent links, then style sheets and frames, in document order.
+    document->root_->LinkChildren();
     std::vector<std::shared_ptr<SimElement>> all{document->root_};
     document->root_->CollectElements(all);
-    std::function<void(const std::shared_ptr<SimElement>&)> link = [&](const std::shared_ptr<SimElement>& e) {
-        for (auto& child : e->children) {
-            if (child.element) {
-                child.element->parent_ = e;
-                link(child.element);
-            }
-        }
-    };
-    link(document->root_);
     for (const auto& element : all) {
         if (element->Tag() == "STYLE") {
             document->CollectSheet(element);
@@ -714,8 +648,15 @@ void SimDocument::AttachFrames(const std::vector<std::shared_ptr<SimElement>>& e
             continue;
         }
         const std::string src = VariantToText(element->Attribute("src"));
-        const std::string frameUrl = src.empty() ? "about:blank" : world_.Resolve(url_, src);
-        auto frame = Create(world_, liveness_, frameUrl, world_.PageHtml(frameUrl));
+        std::vector<std::string> framedBy = framedBy_;
+        framedBy.push_back(url_);
+        std::string frameUrl = src.empty() ? "about:blank" : world_.Resolve(url_, src);
+        // A frame that would show one of the pages it stands in stays blank, as browsers keep it, or the
+        // frames would nest without end.
+        if (std::find(framedBy.begin(), framedBy.end(), frameUrl) != framedBy.end()) {
+            frameUrl = "about:blank";
+        }
+        auto frame = Build(world_, liveness_, frameUrl, world_.PageHtml(frameUrl), std::move(framedBy));
         const bool sameSite = frameUrl.rfind("about:", 0) == 0 || SiteOf(frameUrl) == SiteOf(url_);
         frame->window_->SetForeign(!sameSite);
         frame->window_->SetClientArea(0, 0, 0, 0, 0);
@@ -731,17 +672,9 @@ std::vector<SimElement::Child> SimDocument::ParseFragment(const std::string& htm
     std::vector<SimElement::Child> children;
     BuildChildren(shared_from_this(), output->root->v.element.children, children);
     gumbo_destroy_output(&options, output);
-    std::function<void(const std::shared_ptr<SimElement>&)> link = [&](const std::shared_ptr<SimElement>& e) {
-        for (auto& child : e->children) {
-            if (child.element) {
-                child.element->parent_ = e;
-                link(child.element);
-            }
-        }
-    };
     for (const auto& child : children) {
         if (child.element) {
-            link(child.element);
+            child.element->LinkChildren();
         }
     }
     return children;
@@ -903,35 +836,16 @@ bool SimDocument::RunBuiltInStatements(const std::string& code) {
     // The two statements the simulated page runs by itself, so that a script made of nothing else (the
     // input marker) needs no handler of the test: a Boolean attribute set on the root element, and the
     // title assigned to itself, which reports a property change.
-    std::vector<std::string_view> statements;
-    for (std::string_view rest = code; !rest.empty();) {
-        const std::size_t end = rest.find(';');
-        const std::string_view statement = rest.substr(0, end);
-        if (!statement.empty()) {
-            statements.push_back(statement);
-        }
-        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-    }
-    const auto attributeOf = [](std::string_view statement) -> std::optional<std::string_view> {
-        if (!statement.starts_with(kSetRootAttribute) || !statement.ends_with(kTrueArgument)) {
-            return std::nullopt;
-        }
-        statement.remove_prefix(kSetRootAttribute.size());
-        statement.remove_suffix(kTrueArgument.size());
-        if (statement.empty() || statement.find('\'') != std::string_view::npos) {
-            return std::nullopt;
-        }
-        return statement;
-    };
+    const std::vector<std::string_view> statements = SplitStatements(code);
     const bool allKnown =
-        !statements.empty() && std::all_of(statements.begin(), statements.end(), [&](auto s) {
-            return s == kTitleToItself || attributeOf(s).has_value();
+        !statements.empty() && std::all_of(statements.begin(), statements.end(), [](std::string_view s) {
+            return s == kTitleToItself || RootAttributeSetBy(s).has_value();
         });
     if (!allKnown) {
         return false;
     }
     for (const std::string_view statement : statements) {
-        if (const auto attribute = attributeOf(statement)) {
+        if (const auto attribute = RootAttributeSetBy(statement)) {
             root_->SetAttributeRaw(std::string(*attribute), Variant(true));
         } else {
             FirePropertyChange();

@@ -61,6 +61,8 @@ class SimElement final : public Element, public std::enable_shared_from_this<Sim
     // Still part of its document (not replaced through outerHTML).
     bool Attached() const;
     Variant Attribute(const std::string& name) const;
+    // The attributes with lower-case names, in the order the markup or the page gave them.
+    const std::vector<std::pair<std::string, Variant>>& Attributes() const { return attributes_; }
     void SetAttributeRaw(const std::string& name, const Variant& value);
     // The element's inline value of a CSS property ("" when not set inline).
     std::string InlineStyle(const std::string& property) const;
@@ -80,6 +82,8 @@ class SimElement final : public Element, public std::enable_shared_from_this<Sim
     friend class SimDocument;
 
     void CheckCall() const;
+    // Makes this element the parent of its child elements, and each of them of theirs, down the tree.
+    void LinkChildren();
     Variant Dimension(const char* attribute) const;
     std::shared_ptr<SimDocument> OwnerDocument() const;
     void WriteStyleAttribute();
@@ -243,6 +247,12 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     friend class SimElement;
     friend class SimWindow;
 
+    // Create, for a document shown in a frame of the documents at `framedBy` (from the top down).
+    static std::shared_ptr<SimDocument> Build(SimBrowserWorld& world,
+                                              std::shared_ptr<Liveness> liveness,
+                                              const std::string& url,
+                                              const std::string& html,
+                                              std::vector<std::string> framedBy);
     void CheckCall() const;
     // Runs `code` when every statement in it is one the page knows by itself; false otherwise.
     bool RunBuiltInStatements(const std::string& code);
@@ -252,6 +262,8 @@ class SimDocument final : public PageDocument, public std::enable_shared_from_th
     SimBrowserWorld& world_;
     std::shared_ptr<Liveness> liveness_;
     std::string url_;
+    // The addresses of the documents this one stands in a frame of, from the top down.
+    std::vector<std::string> framedBy_;
     std::shared_ptr<SimWindow> window_;
     std::shared_ptr<SimElement> root_;
     std::vector<std::shared_ptr<SimStyleSheet>> sheets_;

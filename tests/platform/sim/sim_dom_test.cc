@@ -48,6 +48,32 @@ TEST_F(SimDomTest, InlineStyleBeatsSheetRulesAndHiddenAncestorsHideDescendants) 
     EXPECT_EQ(page->Sheets().front()->Owner()->Parent()->Tag(), "HEAD");
 }
 
+TEST_F(SimDomTest, AWeightierRuleBeatsALaterOneAndTheLaterWinsATie) {
+    auto page = Page(
+        "<head><style>#a { visibility: visible } img { visibility: hidden } .x { visibility: hidden }"
+        " img.x { visibility: visible } .y { visibility: visible } .z { visibility: hidden }</style></head>"
+        "<body><img id=a><img id=b class=x><img id=c class='y z'><img id=d class='z y'><img id=e></body>");
+    EXPECT_TRUE(page->ElementById("a")->IsVisible()) << "an id outweighs a later tag";
+    EXPECT_TRUE(page->ElementById("b")->IsVisible()) << "a tag and a class outweigh a class";
+    EXPECT_FALSE(page->ElementById("c")->IsVisible()) << "of two classes the later rule wins";
+    EXPECT_FALSE(page->ElementById("d")->IsVisible()) << "the order of the element's classes does not count";
+    EXPECT_FALSE(page->ElementById("e")->IsVisible());
+}
+
+TEST_F(SimDomTest, SheetsReadEverySelectorOfAListAndSkipComments) {
+    auto page = Page(
+        "<head><style>/* img { display: none } */ h1, .ad img ,, { display: none }\n"
+        "/* p { display: none } </style></head>"
+        "<body><h1 id=h>t</h1><div class=ad><img id=i></div><img id=j><p id=p>x</p></body>");
+    ASSERT_EQ(page->Sheets().size(), 1u);
+    ASSERT_EQ(page->Sheets()[0]->Rules().size(), 2u);
+    EXPECT_EQ(page->Sheets()[0]->Rules()[1].selector, ".ad img");
+    EXPECT_FALSE(page->ElementById("h")->IsVisible());
+    EXPECT_FALSE(page->ElementById("i")->IsVisible());
+    EXPECT_TRUE(page->ElementById("j")->IsVisible()) << "the rule in a comment does not count";
+    EXPECT_TRUE(page->ElementById("p")->IsVisible()) << "nor does one in a comment left open";
+}
+
 TEST_F(SimDomTest, DimensionsComeFromTheMarkupAsABrowserReportsThem) {
     auto page = Page(
         "<body><img id=i width=468 height='60'><img id=n><iframe id=f width='100%' "
@@ -69,6 +95,23 @@ TEST_F(SimDomTest, FramesOfAnotherSiteRefuseTheirDocument) {
     EXPECT_NE(page->FramesItem(2)->Document(), nullptr) << "about:blank belongs to its parent's site";
     // The weather page's own frame is not a first-level frame of the top page.
     EXPECT_EQ(page->FrameDocuments()[0]->FramesLength(), 1);
+}
+
+TEST_F(SimDomTest, AFrameOfAPageItStandsInStaysBlank) {
+    // Without this the frames would nest without end, as they would in a browser that did not stop them.
+    sim.world.AddPage("http://news.example/loop.html",
+                      "<body><iframe src='/loop.html'></iframe><iframe src='/outer.html'></iframe></body>");
+    sim.world.AddPage("http://news.example/outer.html", "<body><iframe src='loop.html'></iframe></body>");
+    auto page = Page(sim.world.PageHtml("http://news.example/loop.html"), "http://news.example/loop.html");
+    ASSERT_EQ(page->FramesLength(), 2);
+    EXPECT_EQ(page->FrameDocuments()[0]->Url(), "about:blank") << "the page in itself";
+    const auto outer = page->FrameDocuments()[1];
+    EXPECT_EQ(outer->Url(), "http://news.example/outer.html");
+    ASSERT_EQ(outer->FramesLength(), 1);
+    EXPECT_EQ(outer->FrameDocuments()[0]->Url(), "about:blank") << "the page in a frame of itself";
+
+    page->BodyElement()->children.front().element->SetOuterHTML("<iframe src='loop.html'></iframe>");
+    EXPECT_EQ(page->FrameDocuments()[0]->Url(), "about:blank") << "a frame put in later too";
 }
 
 TEST_F(SimDomTest, EveryCallFailsOnceTheBrowserHasGone) {

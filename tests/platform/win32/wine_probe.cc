@@ -99,6 +99,27 @@ HWND WaitForWindow(const std::wstring& cls, const std::wstring& title, int secon
     return nullptr;
 }
 
+// Waits until no such window is left; false when one is still there after `seconds`.
+bool WaitForNoWindow(const std::wstring& cls, const std::wstring& title, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (TopLevel(cls, title).empty()) {
+            return true;
+        }
+        ::Sleep(100);
+    }
+    return false;
+}
+
+// The program's window `title`, waited for as a user waits for a window to appear; null, and a line that
+// says so, when it does not.
+HWND FindProgramWindow(const std::wstring& title) {
+    const HWND form = WaitForWindow(kFormClass, title, 10);
+    if (!form) {
+        std::printf("no window \"%s\"\n", Narrow(title).c_str());
+    }
+    return form;
+}
+
 void PrintRect(const char* what, HWND window) {
     RECT r{};
     ::GetWindowRect(window, &r);
@@ -270,9 +291,8 @@ int TrayPost() {
 // --- the program's windows ------------------------------------------------------------------------
 
 int ClickButton(const std::wstring& title, const std::wstring& caption) {
-    const HWND form = WaitForWindow(kFormClass, title, 10);
+    const HWND form = FindProgramWindow(title);
     if (!form) {
-        std::printf("no window \"%s\"\n", Narrow(title).c_str());
         return 3;
     }
     for (const HWND child : Children(form)) {
@@ -292,9 +312,8 @@ int ClickButton(const std::wstring& title, const std::wstring& caption) {
 }
 
 int ClickAt(const std::wstring& title, int x, int y) {
-    const HWND form = WaitForWindow(kFormClass, title, 10);
+    const HWND form = FindProgramWindow(title);
     if (!form) {
-        std::printf("no window \"%s\"\n", Narrow(title).c_str());
         return 3;
     }
     const LPARAM at = MAKELPARAM(x, y);
@@ -333,9 +352,8 @@ int Answer(const std::wstring& title, const std::wstring& button, const std::wst
 }
 
 int ListLines(const std::wstring& title) {
-    const HWND form = WaitForWindow(kFormClass, title, 10);
+    const HWND form = FindProgramWindow(title);
     if (!form) {
-        std::printf("no window \"%s\"\n", Narrow(title).c_str());
         return 3;
     }
     for (const HWND child : Children(form)) {
@@ -359,8 +377,11 @@ int ListLines(const std::wstring& title) {
 
 // --- the program's own windows, run here --------------------------------------------------------
 
-// The countdown window as the user sees it, on top of the screen for `seconds`, with its outline.
-int ShowCountdown(int seconds) {
+// Starts a copy of the program in this process, as the program's own entry point does (OLE, the Windows
+// platform, WinSystem::Main), runs `probe` on it and returns what the probe returns; 2 when another copy
+// runs already, which makes this one end at once. The copy ends with the call.
+template <typename Probe>
+int WithRunningProgram(Probe probe) {
     const OleScope ole;
     Win32Platform windows;
     WinSystem app(windows.platform);
@@ -369,20 +390,12 @@ int ShowCountdown(int seconds) {
         std::printf("the program runs already\n");
         return 2;
     }
-    auto delay = std::make_shared<IECloseDelay>(app);
-    delay->Load();
-    delay->TextURL.SetText("http://ads.example.com/popup.html");
-    delay->Execute();
-    windows.loop.DoEvents();
-    RECT r{};
-    HWND shown = nullptr;
-    for (const HWND w : TopLevel(kFormClass, L"")) {
-        shown = w;
-    }
-    ::GetWindowRect(shown, &r);
-    std::printf("countdown window %ld %ld %ld %ld visible %d\n", r.left, r.top, r.right, r.bottom,
-                shown && ::IsWindowVisible(shown) ? 1 : 0);
-    // The outline, as the system holds it: which corners of the rectangle are cut away.
+    return probe(windows, app);
+}
+
+// What the system holds as the outline of the shown window `shown` with screen rectangle `r`: which
+// corners are cut away, and what the pointer finds at a cut corner and at the centre.
+void ReportOutline(HWND shown, const RECT& r) {
     const UniqueGdiObject region(::CreateRectRgn(0, 0, 0, 0));
     const int kind = ::GetWindowRgn(shown, static_cast<HRGN>(region.Get()));
     const int width = r.right - r.left;
@@ -402,13 +415,33 @@ int ShowCountdown(int seconds) {
                 kind != ERROR && inside(width / 2, height / 2) ? "kept" : "cut",
                 cornerHitsWindow ? "the window" : "what lies below",
                 centreHitsWindow ? "the window" : "what lies below");
-    std::fflush(stdout);
-    auto end = windows.loop.CreateTimer([&] { windows.loop.Quit(); });
-    end->Start(seconds * 1000);
-    windows.loop.Run();
-    std::printf("countdown shown\n");
-    std::fflush(stdout);
-    return 0;
+}
+
+// The countdown window as the user sees it, on top of the screen for `seconds`, with its outline.
+int ShowCountdown(int seconds) {
+    return WithRunningProgram([seconds](Win32Platform& windows, WinSystem& app) {
+        auto delay = std::make_shared<IECloseDelay>(app);
+        delay->Load();
+        delay->TextURL.SetText("http://ads.example.com/popup.html");
+        delay->Execute();
+        windows.loop.DoEvents();
+        RECT r{};
+        HWND shown = nullptr;
+        for (const HWND w : TopLevel(kFormClass, L"")) {
+            shown = w;
+        }
+        ::GetWindowRect(shown, &r);
+        std::printf("countdown window %ld %ld %ld %ld visible %d\n", r.left, r.top, r.right, r.bottom,
+                    shown && ::IsWindowVisible(shown) ? 1 : 0);
+        ReportOutline(shown, r);
+        std::fflush(stdout);
+        auto end = windows.loop.CreateTimer([&] { windows.loop.Quit(); });
+        end->Start(seconds * 1000);
+        windows.loop.Run();
+        std::printf("countdown shown\n");
+        std::fflush(stdout);
+        return 0;
+    });
 }
 
 // Pumps the loop until `done` or `limitMs` has passed.
@@ -438,59 +471,44 @@ DWORD ProcessNamed(const wchar_t* name) {
     return 0;
 }
 
-// A monitor of the program on an InternetExplorer.Application object (in a process of its own): it sees
-// BeforeNavigate2 when the object is told to navigate; once that process has been killed, the hub's
-// IsIEValid answers false without an error and the monitor ends itself.
-int IeMonitor() {
-    const OleScope ole;
-    Win32Platform windows;
-    WinSystem app(windows.platform);
-    app.Main();
-    if (!app.Running()) {
-        std::printf("the program runs already\n");
-        return 2;
+// Ends the process `pid` at once and waits for it to be gone; false when it cannot be ended.
+bool EndProcessNow(DWORD pid) {
+    const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (!process || !::TerminateProcess(process.Get(), 1)) {
+        return false;
     }
-    ComPtr<IWebBrowser2> raw;
-    const HRESULT hr = ::CoCreateInstance(kClsidInternetExplorer, nullptr, CLSCTX_LOCAL_SERVER,
-                                          kIidIWebBrowser2, reinterpret_cast<void**>(raw.Put()));
-    if (FAILED(hr) || !raw) {
-        std::printf("no InternetExplorer.Application object: %s\n",
-                    ErrorText(static_cast<DWORD>(hr)).c_str());
-        return 1;
-    }
-    auto browser = std::make_shared<Win32Browser>(std::move(raw));
-    int failures = 0;
-    const auto report = [&](bool ok, const char* what) {
+    ::WaitForSingleObject(process.Get(), 10000);
+    return true;
+}
+
+// Prints one check of a probe and counts the failed ones.
+class CheckList {
+  public:
+    void Report(bool ok, const char* what) {
         std::printf("%s  %s\n", ok ? "ok  " : "FAIL", what);
-        failures += ok ? 0 : 1;
-    };
-    report(app.Hub().IsIEValid(browser), "IsIEValid answers true for the live browser");
+        failures_ += ok ? 0 : 1;
+    }
+    int ExitCode() const { return failures_ == 0 ? 0 : 1; }
 
-    // As the hub adds a browser it is told of (Wine's shell keeps no list of browser windows to tell it).
-    auto monitor = std::make_shared<IEMonitor>(app);
-    monitor->Load();
-    monitor->SetIE(browser);
-    app.Hub().IEMonitors.push_back(monitor);
-    std::printf("monitor attached; page bound: %s\n",
-                monitor->Bound() ? "yes" : "no (Wine has no HTML engine)");
-    const Tick before = monitor->BeforeNavigateTick();
-    browser->Navigate("http://www.example.com/");
-    const bool seen = PumpUntil(
-        windows.loop, [&] { return monitor->BeforeNavigateTick() != before; }, 10000);
-    report(seen, "the monitor saw BeforeNavigate2");
+  private:
+    int failures_ = 0;
+};
 
+// Once the browser's process has been killed, the hub's IsIEValid answers false without an error and the
+// monitor ends itself.
+int CheckGoneBrowser(Win32Platform& windows,
+                     WinSystem& app,
+                     const std::shared_ptr<Win32Browser>& browser,
+                     const std::shared_ptr<IEMonitor>& monitor,
+                     CheckList& checks) {
     const DWORD pid = ProcessNamed(L"iexplore.exe");
     if (pid == 0) {
         std::printf("the browser runs in no process of its own here; the gone-process check is left out\n");
-        return failures == 0 ? 0 : 1;
+        return checks.ExitCode();
     }
-    {
-        const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-        if (!process || !::TerminateProcess(process.Get(), 1)) {
-            std::printf("the browser's process %lu cannot be ended\n", pid);
-            return 1;
-        }
-        ::WaitForSingleObject(process.Get(), 10000);
+    if (!EndProcessNow(pid)) {
+        std::printf("the browser's process %lu cannot be ended\n", pid);
+        return 1;
     }
     std::printf("ended the browser's process %lu\n", pid);
     bool valid = true;
@@ -502,13 +520,46 @@ int IeMonitor() {
         threw = true;
     }
     const DWORD took = ::GetTickCount() - start;
-    report(!valid && !threw, "IsIEValid answers false, without an error, for the gone browser");
+    checks.Report(!valid && !threw, "IsIEValid answers false, without an error, for the gone browser");
     std::printf("      (the answer took %lu ms)\n", took);
     const bool ended = PumpUntil(
         windows.loop, [&] { return !monitor->Loaded() && app.Hub().IEMonitors.empty(); }, 5000);
-    report(ended, "the monitor ended itself and left the hub's list once its browser had gone");
+    checks.Report(ended, "the monitor ended itself and left the hub's list once its browser had gone");
     std::fflush(stdout);
-    return failures == 0 ? 0 : 1;
+    return checks.ExitCode();
+}
+
+// A monitor of the program on an InternetExplorer.Application object (in a process of its own): it sees
+// BeforeNavigate2 when the object is told to navigate; once that process has been killed, the hub's
+// IsIEValid answers false without an error and the monitor ends itself.
+int IeMonitor() {
+    return WithRunningProgram([](Win32Platform& windows, WinSystem& app) {
+        ComPtr<IWebBrowser2> raw;
+        const HRESULT hr = ::CoCreateInstance(kClsidInternetExplorer, nullptr, CLSCTX_LOCAL_SERVER,
+                                              kIidIWebBrowser2, reinterpret_cast<void**>(raw.Put()));
+        if (FAILED(hr) || !raw) {
+            std::printf("no InternetExplorer.Application object: %s\n",
+                        ErrorText(static_cast<DWORD>(hr)).c_str());
+            return 1;
+        }
+        auto browser = std::make_shared<Win32Browser>(std::move(raw));
+        CheckList checks;
+        checks.Report(app.Hub().IsIEValid(browser), "IsIEValid answers true for the live browser");
+
+        // As the hub adds a browser it is told of (Wine's shell keeps no list of browser windows to tell it).
+        auto monitor = std::make_shared<IEMonitor>(app);
+        monitor->Load();
+        monitor->SetIE(browser);
+        app.Hub().IEMonitors.push_back(monitor);
+        std::printf("monitor attached; page bound: %s\n",
+                    monitor->Bound() ? "yes" : "no (Wine has no HTML engine)");
+        const Tick before = monitor->BeforeNavigateTick();
+        browser->Navigate("http://www.example.com/");
+        const bool seen = PumpUntil(
+            windows.loop, [&] { return monitor->BeforeNavigateTick() != before; }, 10000);
+        checks.Report(seen, "the monitor saw BeforeNavigate2");
+        return CheckGoneBrowser(windows, app, browser, monitor, checks);
+    });
 }
 
 // How long the service control manager takes for the settings window's status tick (open, open, query,
@@ -549,14 +600,7 @@ int RunProbe(int argc, wchar_t** argv) {
                 }
                 result = found ? 0 : 3;
             } else {
-                result = 3;
-                for (int i = 0; i < seconds * 10; ++i) {
-                    if (TopLevel(arg(2), arg(3)).empty()) {
-                        result = 0;
-                        break;
-                    }
-                    ::Sleep(100);
-                }
+                result = WaitForNoWindow(arg(2), arg(3), seconds) ? 0 : 3;
             }
         } else if (command == L"tray-tip" || command == L"tray-click") {
             result = TrayTip(arg(2), command == L"tray-click");
