@@ -5,6 +5,7 @@
 
 #include "base/platform_error.h"
 #include "base/text.h"
+#include "platform/chromium/json_fields.h"
 #include "platform/chromium/page_script.h"
 
 namespace qm::cr {
@@ -23,14 +24,6 @@ Json ValueToJson(const Variant& value) {
     }
     // Attributes of this engine are texts; the page gets the value's text as setAttribute would make it.
     return VariantToText(value);
-}
-
-int IdFrom(const Json& value) {
-    return value.is_number_integer() ? value.get<int>() : 0;
-}
-
-std::string TextFrom(const Json& value) {
-    return value.is_string() ? value.get<std::string>() : std::string();
 }
 
 }  // namespace
@@ -404,7 +397,7 @@ std::shared_ptr<Element> ChromiumElement::ParentElement() {
     if (!answer.is_array() || answer.size() != 2) {
         return nullptr;
     }
-    auto parent = context_->ElementFor(IdFrom(answer[0]));
+    auto parent = context_->ElementFor(IntFrom(answer[0]));
     if (parent) {
         parent->SetKnownTag(TextFrom(answer[1]));
     }
@@ -450,7 +443,7 @@ Variant ChromiumElement::Height() {
 }
 
 std::shared_ptr<PageWindow> ChromiumElement::ContentWindow() {
-    return context_->WindowFor(IdFrom(context_->RunOne({"cwin", id_})));
+    return context_->WindowFor(IntFrom(context_->RunOne({"cwin", id_})));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -477,13 +470,13 @@ void ChromiumCollection::Load() {
             if (!r.is_array() || r.size() < 12) {
                 continue;
             }
-            auto element = context_->ElementFor(IdFrom(r[0]));
+            auto element = context_->ElementFor(IntFrom(r[0]));
             if (!element) {
                 continue;
             }
             ElementSnapshot s;
             s.tag = TextFrom(r[1]);
-            s.parentId = IdFrom(r[2]);
+            s.parentId = IntFrom(r[2]);
             s.parentTag = TextFrom(r[3]);
             s.width = VariantFromJson(r[5]);
             s.height = VariantFromJson(r[6]);
@@ -552,15 +545,15 @@ std::shared_ptr<ElementCollection> ChromiumDocument::All() {
 }
 
 std::shared_ptr<Element> ChromiumDocument::Body() {
-    return context_->ElementFor(IdFrom(context_->RunOne({"body", id_})));
+    return context_->ElementFor(IntFrom(context_->RunOne({"body", id_})));
 }
 
 std::shared_ptr<PageWindow> ChromiumDocument::ParentWindow() {
-    return context_->WindowFor(IdFrom(context_->RunOne({"win", id_})));
+    return context_->WindowFor(IntFrom(context_->RunOne({"win", id_})));
 }
 
 std::shared_ptr<Element> ChromiumDocument::DocumentElement() {
-    return context_->ElementFor(IdFrom(context_->RunOne({"root", id_})));
+    return context_->ElementFor(IntFrom(context_->RunOne({"root", id_})));
 }
 
 std::int32_t ChromiumDocument::FramesLength() {
@@ -569,7 +562,7 @@ std::int32_t ChromiumDocument::FramesLength() {
 }
 
 std::shared_ptr<PageWindow> ChromiumDocument::FramesItem(std::int32_t index) {
-    return context_->WindowFor(IdFrom(context_->RunOne({"frame", id_, index})));
+    return context_->WindowFor(IntFrom(context_->RunOne({"frame", id_, index})));
 }
 
 std::int32_t ChromiumDocument::StyleSheetsLength() {
@@ -578,11 +571,11 @@ std::int32_t ChromiumDocument::StyleSheetsLength() {
 }
 
 std::shared_ptr<StyleSheet> ChromiumDocument::StyleSheetsItem(std::int32_t index) {
-    return context_->SheetFor(IdFrom(context_->RunOne({"sheet", id_, index})));
+    return context_->SheetFor(IntFrom(context_->RunOne({"sheet", id_, index})));
 }
 
 std::shared_ptr<StyleSheet> ChromiumDocument::CreateStyleSheet(const std::string& href, std::int32_t index) {
-    const int id = IdFrom(context_->RunOne({"newsheet", id_, href, index}));
+    const int id = IntFrom(context_->RunOne({"newsheet", id_, href, index}));
     if (id == 0) {
         throw PlatformError("The page refused a new style sheet", 0, "Chromium page");
     }
@@ -621,7 +614,7 @@ void ChromiumDocument::FirePropertyChange() {
 
 std::shared_ptr<PageDocument> ChromiumWindow::Document() {
     // A frame of another site refuses: the page library's read throws the browser's security error.
-    return context_->DocumentFor(IdFrom(context_->RunOne({"wdoc", id_})));
+    return context_->DocumentFor(IntFrom(context_->RunOne({"wdoc", id_})));
 }
 
 std::int32_t ChromiumWindow::ScreenLeft() {
@@ -664,7 +657,7 @@ std::shared_ptr<Element> ChromiumStyleSheet::OwningElement() {
     if (!answer.is_array() || answer.size() != 2) {
         return nullptr;
     }
-    auto owner = context_->ElementFor(IdFrom(answer[0]));
+    auto owner = context_->ElementFor(IntFrom(answer[0]));
     if (owner) {
         owner->SetKnownTag(TextFrom(answer[1]));
     }

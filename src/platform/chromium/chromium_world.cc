@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "base/platform_error.h"
+#include "platform/chromium/json_fields.h"
 #include "platform/chromium/page_script.h"
 #include "platform/chromium/request_gate.h"
 
@@ -35,30 +36,6 @@ std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-std::string StringField(const Json& object, const char* name) {
-    if (!object.is_object()) {
-        return {};
-    }
-    const auto field = object.find(name);
-    return field != object.end() && field->is_string() ? field->get<std::string>() : std::string();
-}
-
-bool BoolField(const Json& object, const char* name) {
-    if (!object.is_object()) {
-        return false;
-    }
-    const auto field = object.find(name);
-    return field != object.end() && field->is_boolean() && field->get<bool>();
-}
-
-int IntField(const Json& object, const char* name) {
-    if (!object.is_object()) {
-        return 0;
-    }
-    const auto field = object.find(name);
-    return field != object.end() && field->is_number_integer() ? field->get<int>() : 0;
 }
 
 // A coordinate reported by the page, held inside the 32-bit range whatever the page said.
