@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "base/platform_error.h"
+#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/chromium_window.h"
 #include "platform/chromium/json_fields.h"
 #include "platform/chromium/page_script.h"
 #include "platform/chromium/request_gate.h"

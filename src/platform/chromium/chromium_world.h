@@ -11,7 +11,7 @@
 #include "base/event_loop.h"
 #include "base/task_poster.h"
 #include "platform/chromium/cdp_connection.h"
-#include "platform/chromium/chromium_page.h"
+#include "platform/chromium/page_context.h"
 #include "ports/browser.h"
 #include "ports/browser_factory.h"
 #include "ports/desktop.h"
