@@ -7,10 +7,16 @@
 #include <optional>
 
 #include "base/platform_error.h"
+#include "platform/chromium/chromium_browser.h"
 #include "platform/chromium/chromium_document.h"
+#include "platform/chromium/chromium_hidden_browser.h"
+#include "platform/chromium/chromium_shell_windows.h"
+#include "platform/chromium/chromium_ui_probe.h"
 #include "platform/chromium/chromium_window.h"
 #include "platform/chromium/json_fields.h"
+#include "platform/chromium/page_context.h"
 #include "platform/chromium/page_script.h"
+#include "platform/chromium/page_target.h"
 #include "platform/chromium/request_gate.h"
 
 namespace qm::cr {
@@ -59,36 +65,6 @@ bool IsBlankAddress(const std::string& url) {
 }
 
 }  // namespace
-
-// The state behind one user-input component handed to the program.
-struct ProbeState {
-    bool watching = false;
-    std::int32_t thread = 0;
-    SinkList<UiProbeEvents> sinks;
-};
-
-namespace {
-
-class ChromiumUiProbe final : public CUiProbe {
-  public:
-    explicit ChromiumUiProbe(std::shared_ptr<ProbeState> state) : state_(std::move(state)) {}
-    void StartWatch(std::int32_t& threadId) override {
-        state_->watching = true;
-        state_->thread = threadId;
-    }
-    void StopWatch() override { state_->watching = false; }
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<UiProbeEvents> sink) override {
-        return state_->sinks.Add(std::move(sink));
-    }
-
-  private:
-    std::shared_ptr<ProbeState> state_;
-};
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumWorld
 
 std::shared_ptr<ChromiumWorld> ChromiumWorld::Create(std::unique_ptr<CdpConnection> connection,
                                                      EventLoop& loop,
@@ -841,156 +817,6 @@ void ChromiumWorld::HandleDisconnect() {
     if (onDisconnected_) {
         onDisconnected_();
     }
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumBrowser
-
-namespace {
-constexpr char kBrowserTypeName[] = "IWebBrowser2";
-}
-
-ChromiumBrowser::ChromiumBrowser(std::weak_ptr<ChromiumWorld> world, std::shared_ptr<PageTarget> target)
-    : world_(std::move(world)), target_(std::move(target)) {}
-
-void ChromiumBrowser::CheckAlive() const {
-    if (!Alive()) {
-        throw PlatformError(kDisconnectedText, kErrorDisconnected, "Chromium");
-    }
-}
-
-std::string ChromiumBrowser::TypeName() {
-    CheckAlive();
-    return kBrowserTypeName;
-}
-
-bool ChromiumBrowser::Visible() {
-    CheckAlive();
-    return true;
-}
-
-std::shared_ptr<PageDocument> ChromiumBrowser::Document() {
-    CheckAlive();
-    if (target_->current && target_->current->Alive()) {
-        return target_->current->DocumentFor(1);
-    }
-    const auto world = world_.lock();
-    if (!world) {
-        CheckAlive();
-        return nullptr;
-    }
-    // The document's world is not known yet (its announcement is still queued): ask for it.
-    try {
-        const Json reply = world->connection_->Call(
-            "Page.createIsolatedWorld", {{"frameId", target_->mainFrameId}, {"worldName", kWorldName}},
-            target_->sessionId);
-        const int contextId = IntField(reply, "executionContextId");
-        if (contextId == 0) {
-            return nullptr;
-        }
-        world->OnContextCreated(target_,
-                                {{"id", contextId},
-                                 {"name", kWorldName},
-                                 {"auxData", {{"frameId", target_->mainFrameId}, {"type", "isolated"}}}});
-    } catch (const PlatformError&) {
-        CheckAlive();
-        return nullptr;  // a page that offers no document to script (the browser's own pages)
-    }
-    return target_->current ? target_->current->DocumentFor(1) : nullptr;
-}
-
-std::string ChromiumBrowser::LocationURL() {
-    CheckAlive();
-    return target_->url;
-}
-
-std::int32_t ChromiumBrowser::WindowThreadId() {
-    CheckAlive();
-    return target_->threadId;
-}
-
-void ChromiumBrowser::Navigate(const std::string& url) {
-    CheckAlive();
-    const auto world = world_.lock();
-    // Not waited for: the answer comes only once the new page has answered.
-    if (!world || !world->connection_->Send("Page.navigate", {{"url", url}}, target_->sessionId)) {
-        throw PlatformError(kDisconnectedText, kErrorDisconnected, "Chromium");
-    }
-}
-
-std::unique_ptr<EventConnection> ChromiumBrowser::Connect(std::weak_ptr<BrowserEvents> sink) {
-    CheckAlive();
-    return sinks_.Add(std::move(sink));
-}
-
-bool ChromiumBrowser::FireBeforeNavigate2(const std::string& url) {
-    bool cancel = false;
-    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_BeforeNavigate2(url, cancel); });
-    return cancel;
-}
-
-void ChromiumBrowser::FireDownloadBegin() {
-    sinks_.Fire([](BrowserEvents& sink) { sink.IE_DownloadBegin(); });
-}
-
-void ChromiumBrowser::FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) {
-    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_NewWindow2(ppDisp, cancel); });
-}
-
-void ChromiumBrowser::FireOnQuit() {
-    sinks_.Fire([](BrowserEvents& sink) { sink.IE_OnQuit(); });
-}
-
-void ChromiumBrowser::FireStatusTextChange(const std::string& text) {
-    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_StatusTextChange(text); });
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumShellWindows
-
-std::vector<std::shared_ptr<Browser>> ChromiumShellWindows::Enumerate() {
-    std::vector<std::shared_ptr<Browser>> result;
-    for (const auto& b : browsers_) {
-        if (b->Alive()) {
-            result.push_back(b);
-        }
-    }
-    return result;
-}
-
-std::unique_ptr<EventConnection> ChromiumShellWindows::Connect(std::weak_ptr<ShellWindowsEvents> sink) {
-    return sinks_.Add(std::move(sink));
-}
-
-void ChromiumShellWindows::Remove(const ChromiumBrowser& browser) {
-    std::erase_if(browsers_, [&](const auto& b) { return b.get() == &browser; });
-}
-
-void ChromiumShellWindows::FireWindowRegistered() {
-    const std::int32_t cookie = nextCookie_++;
-    sinks_.Fire([cookie](ShellWindowsEvents& sink) { sink.SWs_WindowRegistered(cookie); });
-}
-
-void ChromiumShellWindows::FireWindowRevoked() {
-    sinks_.Fire([](ShellWindowsEvents& sink) { sink.SWs_WindowRevoked(0); });
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumHiddenBrowser
-
-std::unique_ptr<EventConnection> ChromiumHiddenBrowser::Connect(std::weak_ptr<HiddenBrowserEvents> sink) {
-    return sinks_.Add(std::move(sink));
-}
-
-bool ChromiumHiddenBrowser::FireBeforeNavigate2(const std::string& url) {
-    navigations_.push_back(url);
-    bool cancel = false;
-    sinks_.Fire([&](HiddenBrowserEvents& sink) { sink.Browser_BeforeNavigate2(url, cancel); });
-    return cancel;
-}
-
-void ChromiumHiddenBrowser::FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) {
-    sinks_.Fire([&](HiddenBrowserEvents& sink) { sink.Browser_NewWindow2(ppDisp, cancel); });
 }
 
 }  // namespace qm::cr
