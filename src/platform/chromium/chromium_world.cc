@@ -13,6 +13,7 @@
 #include "platform/chromium/chromium_shell_windows.h"
 #include "platform/chromium/chromium_ui_probe.h"
 #include "platform/chromium/chromium_window.h"
+#include "platform/chromium/io_thread_dispatcher.h"
 #include "platform/chromium/json_fields.h"
 #include "platform/chromium/page_context.h"
 #include "platform/chromium/page_script.h"
@@ -128,62 +129,9 @@ void ChromiumWorld::Start() {
         return;
     }
     started_ = true;
-    std::weak_ptr<ChromiumWorld> weak = weak_from_this();
-    TaskPoster& poster = poster_;
-    CdpConnection* connection = connection_.get();
-    // Read on the I/O thread before the event is queued: a page that crashed or went away fails the
-    // calls still waiting for it at once, instead of leaving the program waiting for their timeout.
-    auto pages = std::make_shared<std::map<std::string, std::string>>();  // target id -> session id
-    // Page requests are let through or held here too, without waiting for the user-interface thread:
-    // answers true when the event has been dealt with entirely.
-    const auto failWaitingCalls = [connection, pages, gate = gate_](const Json& event) {
-        const std::string method = StringField(event, "method");
-        const Json params = event.contains("params") ? event["params"] : Json::object();
-        if (method == "Fetch.requestPaused" && StringField(event, "sessionId").empty()) {
-            gate->Paused(StringField(params, "frameId"), StringField(params, "requestId"));
-            return true;
-        }
-        if (method == "Target.attachedToTarget") {
-            const Json info = params.value("targetInfo", Json::object());
-            const std::string targetId = StringField(info, "targetId");
-            (*pages)[targetId] = StringField(params, "sessionId");
-            if (StringField(info, "type") == "page" && BoolField(params, "waitingForDebugger") &&
-                !StringField(info, "openerId").empty() && !StringField(params, "sessionId").empty()) {
-                gate->Expect(targetId);  // a new window: its requests wait for the program's decision
-            }
-        } else if (method == "Target.detachedFromTarget") {
-            connection->FailSession(StringField(params, "sessionId"));
-            pages->erase(StringField(params, "targetId"));
-        } else if (method == "Target.targetCrashed" || method == "Target.targetDestroyed") {
-            const auto page = pages->find(StringField(params, "targetId"));
-            if (page != pages->end()) {
-                connection->FailSession(page->second);
-            }
-            if (method == "Target.targetDestroyed") {
-                gate->Forget(StringField(params, "targetId"));
-            }
-        } else if (method == "Inspector.targetCrashed" || method == "Inspector.detached") {
-            connection->FailSession(StringField(event, "sessionId"));
-        }
-        return false;
-    };
-    connection_->Start(CdpConnection::Handlers{[weak, &poster, failWaitingCalls](Json&& event) {
-                                                   if (failWaitingCalls(event)) {
-                                                       return;
-                                                   }
-                                                   poster.PostTask([weak, event = std::move(event)] {
-                                                       if (const auto world = weak.lock()) {
-                                                           world->HandleEvent(event);
-                                                       }
-                                                   });
-                                               },
-                                               [weak, &poster] {
-                                                   poster.PostTask([weak] {
-                                                       if (const auto world = weak.lock()) {
-                                                           world->HandleDisconnect();
-                                                       }
-                                                   });
-                                               }});
+    // The I/O thread deals with what cannot wait (see IoThreadDispatcher) and posts the rest here.
+    connection_->Start(IoThreadDispatcher::HandlersFor(
+        std::make_shared<IoThreadDispatcher>(weak_from_this(), poster_, *connection_, gate_)));
     // The first answer comes only once the browser has started, which on a busy machine takes longer
     // than any later call may.
     connection_->Call("Target.setDiscoverTargets", {{"discover", true}}, std::string(), kStartTimeoutMs);
