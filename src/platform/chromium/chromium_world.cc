@@ -532,7 +532,6 @@ void ChromiumWorld::FireStatusChange(const std::shared_ptr<PageTarget>& target) 
 void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
                                    const std::string& method,
                                    const Json& params) {
-    const bool isMainFrame = StringField(params, "frameId") == target->mainFrameId;
     if (method == "Runtime.bindingCalled") {
         if (StringField(params, "name") == kReportBinding) {
             OnReport(target, IntField(params, "executionContextId"), StringField(params, "payload"));
@@ -557,9 +556,16 @@ void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
         OnTargetCrashed(target->targetId);
     } else if (method == "Inspector.detached") {
         OnTargetGone(target->targetId);
-    } else if (target->role != PageTarget::Role::Browser) {
-        return;
-    } else if (method == "Page.frameStartedNavigating" && isMainFrame) {
+    } else if (target->role == PageTarget::Role::Browser) {
+        OnBrowserPageEvent(target, method, params);
+    }
+}
+
+void ChromiumWorld::OnBrowserPageEvent(const std::shared_ptr<PageTarget>& target,
+                                       const std::string& method,
+                                       const Json& params) {
+    const bool isMainFrame = StringField(params, "frameId") == target->mainFrameId;
+    if (method == "Page.frameStartedNavigating" && isMainFrame) {
         if (const auto browser = target->browser.lock(); browser && browser->Alive()) {
             if (browser->FireBeforeNavigate2(StringField(params, "url"))) {
                 connection_->Send("Page.stopLoading", Json::object(), target->sessionId);
@@ -570,25 +576,27 @@ void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
             browser->FireDownloadBegin();
         }
     } else if (method == "Page.frameNavigated") {
-        const Json frame = params.value("frame", Json::object());
-        if (!StringField(frame, "parentId").empty()) {
-            return;
-        }
-        target->mainFrameId =
-            StringField(frame, "id").empty() ? target->mainFrameId : StringField(frame, "id");
-        target->url = StringField(frame, "url") + StringField(frame, "urlFragment");
-        if (!target->browser.lock()) {
-            // A crashed page that the user reloaded: a browser again, announced like a new one.
-            auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
-            target->browser = browser;
-            shell_->Add(browser);
-            shell_->FireWindowRegistered();
-        }
+        OnFrameNavigated(target, params.value("frame", Json::object()));
     } else if (method == "Page.navigatedWithinDocument" && isMainFrame) {
         target->url = StringField(params, "url");
         FireStatusChange(target);
     } else if (method == "Page.domContentEventFired" || method == "Page.loadEventFired") {
         FireStatusChange(target);
+    }
+}
+
+void ChromiumWorld::OnFrameNavigated(const std::shared_ptr<PageTarget>& target, const Json& frame) {
+    if (!StringField(frame, "parentId").empty()) {
+        return;
+    }
+    target->mainFrameId = StringField(frame, "id").empty() ? target->mainFrameId : StringField(frame, "id");
+    target->url = StringField(frame, "url") + StringField(frame, "urlFragment");
+    if (!target->browser.lock()) {
+        // A crashed page that the user reloaded: a browser again, announced like a new one.
+        auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
+        target->browser = browser;
+        shell_->Add(browser);
+        shell_->FireWindowRegistered();
     }
 }
 
@@ -662,34 +670,7 @@ void ChromiumWorld::OnReport(const std::shared_ptr<PageTarget>& target,
     const bool mainDocument = program && program == target->current;
 
     if (kind == "input" || kind == "move" || kind == "leave" || kind == "keys") {
-        const auto sx = Coordinate(report, "sx");
-        const auto sy = Coordinate(report, "sy");
-        if (kind == "leave") {
-            input_.pointer = {-32768, -32768};
-        } else if (sx && sy) {
-            input_.pointer = {*sx, *sy};
-        }
-        input_.ctrlDown = BoolField(report, "ctrl");
-        if (const auto sw = Coordinate(report, "sw")) {
-            input_.screenWidth = *sw;
-        }
-        if (const auto sh = Coordinate(report, "sh")) {
-            input_.screenHeight = *sh;
-        }
-        if (kind == "input" && target->role == PageTarget::Role::Browser) {
-            const std::int32_t tick = loop_.GetTickCount();
-            std::erase_if(probes_, [](const auto& p) { return p.expired(); });
-            const auto probes = probes_;
-            for (const auto& weakProbe : probes) {
-                const auto probe = weakProbe.lock();
-                if (probe && probe->watching && probe->thread == target->threadId) {
-                    probe->sinks.Fire([tick](UiProbeEvents& sink) {
-                        std::int32_t tickCount = tick;
-                        sink.UiProbe_UserInput(tickCount);
-                    });
-                }
-            }
-        }
+        OnInputReport(target, kind, report);
     } else if (kind == "doc") {
         OnNewDocument(target, contextId, report);
     } else if (kind == "count") {
@@ -709,17 +690,60 @@ void ChromiumWorld::OnReport(const std::shared_ptr<PageTarget>& target,
             window->FireBeforeUnload();
         }
     } else if (kind == "timeout" && program) {
-        const auto key = report.find("key");
-        if (key == report.end() || !key->is_number_integer()) {
-            return;
+        OnTimeoutReport(target, *program, report);
+    }
+}
+
+void ChromiumWorld::OnInputReport(const std::shared_ptr<PageTarget>& target,
+                                  const std::string& kind,
+                                  const Json& report) {
+    const auto sx = Coordinate(report, "sx");
+    const auto sy = Coordinate(report, "sy");
+    if (kind == "leave") {
+        input_.pointer = {-32768, -32768};
+    } else if (sx && sy) {
+        input_.pointer = {*sx, *sy};
+    }
+    input_.ctrlDown = BoolField(report, "ctrl");
+    if (const auto sw = Coordinate(report, "sw")) {
+        input_.screenWidth = *sw;
+    }
+    if (const auto sh = Coordinate(report, "sh")) {
+        input_.screenHeight = *sh;
+    }
+    if (kind == "input" && target->role == PageTarget::Role::Browser) {
+        FireUserInput(target->threadId);
+    }
+}
+
+void ChromiumWorld::FireUserInput(std::int32_t threadId) {
+    const std::int32_t tick = loop_.GetTickCount();
+    std::erase_if(probes_, [](const auto& p) { return p.expired(); });
+    const auto probes = probes_;
+    for (const auto& weakProbe : probes) {
+        const auto probe = weakProbe.lock();
+        if (probe && probe->watching && probe->thread == threadId) {
+            probe->sinks.Fire([tick](UiProbeEvents& sink) {
+                std::int32_t tickCount = tick;
+                sink.UiProbe_UserInput(tickCount);
+            });
         }
-        const auto code = program->TakeTimeout(key->get<std::int64_t>());
-        if (code && program->PageWorldContextId() != 0) {
-            connection_->Send(
-                "Runtime.evaluate",
-                {{"expression", *code}, {"contextId", program->PageWorldContextId()}, {"silent", true}},
-                target->sessionId);
-        }
+    }
+}
+
+void ChromiumWorld::OnTimeoutReport(const std::shared_ptr<PageTarget>& target,
+                                    PageContext& program,
+                                    const Json& report) {
+    const auto key = report.find("key");
+    if (key == report.end() || !key->is_number_integer()) {
+        return;
+    }
+    const auto code = program.TakeTimeout(key->get<std::int64_t>());
+    if (code && program.PageWorldContextId() != 0) {
+        connection_->Send(
+            "Runtime.evaluate",
+            {{"expression", *code}, {"contextId", program.PageWorldContextId()}, {"silent", true}},
+            target->sessionId);
     }
 }
 

@@ -101,7 +101,20 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
                         const Json& params);
     void OnContextCreated(const std::shared_ptr<PageTarget>& target, const Json& context);
     void OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId);
+    // Page events of a watched browser window.
+    void OnBrowserPageEvent(const std::shared_ptr<PageTarget>& target,
+                            const std::string& method,
+                            const Json& params);
+    void OnFrameNavigated(const std::shared_ptr<PageTarget>& target, const Json& frame);
+    // A report of the in-page probe or page library, from the program's world `contextId`.
     void OnReport(const std::shared_ptr<PageTarget>& target, int contextId, const std::string& payload);
+    // The user's pointer and keys; input given to a watched browser reaches the probes that watch it.
+    void OnInputReport(const std::shared_ptr<PageTarget>& target,
+                       const std::string& kind,
+                       const Json& report);
+    void FireUserInput(std::int32_t threadId);
+    // A page timer set through SetTimeout has fired: its code runs in the page's world.
+    void OnTimeoutReport(const std::shared_ptr<PageTarget>& target, PageContext& program, const Json& report);
     void OnNewDocument(const std::shared_ptr<PageTarget>& target, int contextId, const Json& report);
     void OnRequestPaused(const std::shared_ptr<PageTarget>& target, const Json& params);
 
