@@ -82,15 +82,7 @@ std::shared_ptr<Element> ChromiumElement::ParentElement() {
         }
         return parent;
     }
-    const Json answer = context_->RunOne({"parent", id_});
-    if (!answer.is_array() || answer.size() != 2) {
-        return nullptr;
-    }
-    auto parent = context_->ElementFor(IntFrom(answer[0]));
-    if (parent) {
-        parent->SetKnownTag(TextFrom(answer[1]));
-    }
-    return parent;
+    return context_->TaggedElementFor(context_->RunOne({"parent", id_}));
 }
 
 std::string ChromiumElement::TagName() {

@@ -5,6 +5,7 @@
 #include "platform/chromium/chromium_element.h"
 #include "platform/chromium/chromium_style_sheet.h"
 #include "platform/chromium/chromium_window.h"
+#include "platform/chromium/json_fields.h"
 #include "platform/chromium/page_script.h"
 #include "platform/chromium/variant_json.h"
 
@@ -16,6 +17,16 @@ constexpr char kMissingLibrary[] = "\x01quillmere-missing";
 
 PlatformError DocumentGone() {
     return PlatformError("The page's document has gone", kErrorDisconnected, "Chromium");
+}
+
+// A batch of page-library operations as the text of a call's argument.
+std::string BatchText(const Json& batch) {
+    return batch.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// The call that makes the writes of `batch` in document `generation` (none once the library has gone).
+std::string WriteCall(std::int64_t generation, const Json& batch) {
+    return "globalThis.__qm && __qm.write(" + std::to_string(generation) + "," + BatchText(batch) + ")";
 }
 
 }  // namespace
@@ -35,12 +46,9 @@ PageContext::~PageContext() {
     // Writes queued by the last handle still go out.
     if (alive_ && !writes_.empty()) {
         Json batch = std::move(writes_);
-        connection_->Send(
-            "Runtime.evaluate",
-            {{"expression", "globalThis.__qm && __qm.write(" + std::to_string(generation_) + "," +
-                                batch.dump(-1, ' ', false, Json::error_handler_t::replace) + ")"},
-             {"contextId", contextId_}},
-            sessionId_);
+        connection_->Send("Runtime.evaluate",
+                          {{"expression", WriteCall(generation_, batch)}, {"contextId", contextId_}},
+                          sessionId_);
     }
 }
 
@@ -124,8 +132,7 @@ Json PageContext::Evaluate(const std::string& expression, bool byValue) {
 Json PageContext::Run(const Json& batch) {
     CheckAlive();
     Flush();
-    const std::string call = "__qm.run(" + std::to_string(generation_) + "," +
-                             batch.dump(-1, ' ', false, Json::error_handler_t::replace) + ")";
+    const std::string call = "__qm.run(" + std::to_string(generation_) + "," + BatchText(batch) + ")";
     Json answer;
     if (!libraryChecked_) {
         // A world made for a page that was already open has no library yet: it is put in on first use.
@@ -176,12 +183,10 @@ void PageContext::Flush() {
     Json batch = std::move(writes_);
     writes_ = Json::array();
     ++writeBatches_;
-    connection_->Send("Runtime.evaluate",
-                      {{"expression", "globalThis.__qm && __qm.write(" + std::to_string(generation_) + "," +
-                                          batch.dump(-1, ' ', false, Json::error_handler_t::replace) + ")"},
-                       {"contextId", contextId_},
-                       {"silent", true}},
-                      sessionId_);
+    connection_->Send(
+        "Runtime.evaluate",
+        {{"expression", WriteCall(generation_, batch)}, {"contextId", contextId_}, {"silent", true}},
+        sessionId_);
 }
 
 template <typename T>
@@ -210,6 +215,17 @@ std::shared_ptr<ChromiumElement> PageContext::ElementFor(int id) {
 
 std::shared_ptr<ChromiumStyleSheet> PageContext::SheetFor(int id) {
     return Cached(sheets_, id);
+}
+
+std::shared_ptr<ChromiumElement> PageContext::TaggedElementFor(const Json& answer) {
+    if (!answer.is_array() || answer.size() != 2) {
+        return nullptr;
+    }
+    auto element = ElementFor(IntFrom(answer[0]));
+    if (element) {
+        element->SetKnownTag(TextFrom(answer[1]));
+    }
+    return element;
 }
 
 std::shared_ptr<ChromiumDocument> PageContext::ExistingDocument() {

@@ -73,6 +73,9 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     std::shared_ptr<ChromiumWindow> WindowFor(int id);
     std::shared_ptr<ChromiumElement> ElementFor(int id);
     std::shared_ptr<ChromiumStyleSheet> SheetFor(int id);
+    // The element of a page-library answer [number, tag], its tag known from now on; null for any other
+    // answer.
+    std::shared_ptr<ChromiumElement> TaggedElementFor(const Json& answer);
     // The document (1) and its window (2), only if the program holds them: the targets of page events.
     std::shared_ptr<ChromiumDocument> ExistingDocument();
     std::shared_ptr<ChromiumWindow> ExistingWindow();
