@@ -3,9 +3,7 @@
 #include "base/platform_error.h"
 #include "platform/chromium/chromium_document.h"
 #include "platform/chromium/chromium_world.h"
-#include "platform/chromium/json_fields.h"
 #include "platform/chromium/page_context.h"
-#include "platform/chromium/page_script.h"
 
 namespace qm::cr {
 
@@ -44,17 +42,11 @@ std::shared_ptr<PageDocument> ChromiumBrowser::Document() {
     }
     // The document's world is not known yet (its announcement is still queued): ask for it.
     try {
-        const Json reply = world->connection_->Call(
-            "Page.createIsolatedWorld", {{"frameId", target_->mainFrameId}, {"worldName", kWorldName}},
-            target_->sessionId);
-        const int contextId = IntField(reply, "executionContextId");
+        const int contextId = world->CreateProgramWorld(*target_);
         if (contextId == 0) {
             return nullptr;
         }
-        world->OnContextCreated(target_,
-                                {{"id", contextId},
-                                 {"name", kWorldName},
-                                 {"auxData", {{"frameId", target_->mainFrameId}, {"type", "isolated"}}}});
+        world->AdoptProgramWorld(target_, contextId);
     } catch (const PlatformError&) {
         CheckAlive();
         return nullptr;  // a page that offers no document to script (the browser's own pages)

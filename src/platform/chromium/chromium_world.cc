@@ -111,6 +111,14 @@ void ChromiumWorld::Bury(const std::shared_ptr<PageContext>& context) {
     graveyard_.push_back({context, SteadyMs()});
 }
 
+void ChromiumWorld::BuryPrograms(const PageTarget& target) {
+    for (const auto& [id, info] : target.contexts) {
+        if (info.program) {
+            Bury(info.program);
+        }
+    }
+}
+
 void ChromiumWorld::SweepGraveyard() {
     // The objects of a document that has gone are let go only a while later: a handler that was working
     // with one when the document went may still be on the stack.
@@ -288,17 +296,11 @@ void ChromiumWorld::AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bo
             connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), sid);
         } else {
             // A page that was open before the program: its current document gets the world now.
-            const Json world =
-                connection_->Call("Page.createIsolatedWorld",
-                                  {{"frameId", target->mainFrameId}, {"worldName", kWorldName}}, sid);
-            const int contextId = IntField(world, "executionContextId");
+            const int contextId = CreateProgramWorld(*target);
             if (contextId != 0) {
                 connection_->Call("Runtime.evaluate",
                                   {{"expression", std::string(kPageScript)}, {"contextId", contextId}}, sid);
-                OnContextCreated(target,
-                                 {{"id", contextId},
-                                  {"name", kWorldName},
-                                  {"auxData", {{"frameId", target->mainFrameId}, {"type", "isolated"}}}});
+                AdoptProgramWorld(target, contextId);
             }
         }
     } catch (const PlatformError& e) {
@@ -465,11 +467,7 @@ void ChromiumWorld::MarkGone(const std::shared_ptr<PageTarget>& target) {
         return;
     }
     target->alive = false;
-    for (auto& [id, info] : target->contexts) {
-        if (info.program) {
-            Bury(info.program);
-        }
-    }
+    BuryPrograms(*target);
     target->current.reset();
     target->hostTimer.reset();
     if (const auto browser = target->browser.lock()) {
@@ -505,11 +503,7 @@ void ChromiumWorld::OnTargetCrashed(const std::string& targetId) {
     }
     // The page's window stays (showing that it crashed); its browser object is over. If the user
     // reloads it, the page becomes a new browser.
-    for (auto& [id, info] : target->contexts) {
-        if (info.program) {
-            Bury(info.program);
-        }
-    }
+    BuryPrograms(*target);
     target->contexts.clear();
     target->current.reset();
     if (const auto browser = target->browser.lock()) {
@@ -541,11 +535,7 @@ void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
     } else if (method == "Runtime.executionContextDestroyed") {
         OnContextDestroyed(target, IntField(params, "executionContextId"));
     } else if (method == "Runtime.executionContextsCleared") {
-        for (auto& [id, info] : target->contexts) {
-            if (info.program) {
-                Bury(info.program);
-            }
-        }
+        BuryPrograms(*target);
         target->contexts.clear();
         target->current.reset();
     } else if (method == "Page.windowOpen") {
@@ -638,6 +628,19 @@ void ChromiumWorld::OnContextCreated(const std::shared_ptr<PageTarget>& target, 
         target->current = info.program;
     }
     target->contexts[id] = std::move(info);
+}
+
+int ChromiumWorld::CreateProgramWorld(const PageTarget& target) {
+    const Json world =
+        connection_->Call("Page.createIsolatedWorld",
+                          {{"frameId", target.mainFrameId}, {"worldName", kWorldName}}, target.sessionId);
+    return IntField(world, "executionContextId");
+}
+
+void ChromiumWorld::AdoptProgramWorld(const std::shared_ptr<PageTarget>& target, int contextId) {
+    OnContextCreated(target, {{"id", contextId},
+                              {"name", kWorldName},
+                              {"auxData", {{"frameId", target->mainFrameId}, {"type", "isolated"}}}});
 }
 
 void ChromiumWorld::OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId) {

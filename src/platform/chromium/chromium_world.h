@@ -100,6 +100,11 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
                         const std::string& method,
                         const Json& params);
     void OnContextCreated(const std::shared_ptr<PageTarget>& target, const Json& context);
+    // Makes the program's world in the target's current main-frame document now, without waiting for its
+    // announcement; answers its context id (0 when the page made none). Throws PlatformError.
+    int CreateProgramWorld(const PageTarget& target);
+    // The program's world made by hand joins the target's worlds, as if it had been announced.
+    void AdoptProgramWorld(const std::shared_ptr<PageTarget>& target, int contextId);
     void OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId);
     // Page events of a watched browser window.
     void OnBrowserPageEvent(const std::shared_ptr<PageTarget>& target,
@@ -131,6 +136,8 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     void FireStatusChange(const std::shared_ptr<PageTarget>& target);
     // A document has gone: its calls fail at once, its objects are let go a while later.
     void Bury(const std::shared_ptr<PageContext>& context);
+    // Buries the program's worlds of every document of the target.
+    void BuryPrograms(const PageTarget& target);
     void SweepGraveyard();
 
     std::shared_ptr<CdpConnection> connection_;
