@@ -14,6 +14,7 @@
 
 namespace qm::cr {
 
+// The page's document (number 1) or the document of a same-site frame.
 class ChromiumDocument final : public PageDocument, public std::enable_shared_from_this<ChromiumDocument> {
   public:
     ChromiumDocument(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}

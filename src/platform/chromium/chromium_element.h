@@ -29,6 +29,8 @@ struct ElementSnapshot {
     std::string visibility;
 };
 
+// An element of the document, known to the page library by number. What a batched read told of it
+// (ElementSnapshot) is answered without a call.
 class ChromiumElement final : public Element {
   public:
     ChromiumElement(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}

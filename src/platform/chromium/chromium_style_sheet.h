@@ -11,6 +11,7 @@ namespace qm::cr {
 
 class PageContext;
 
+// A style sheet of the document; a rule added to it waits for the page's answer.
 class ChromiumStyleSheet final : public StyleSheet {
   public:
     ChromiumStyleSheet(std::shared_ptr<PageContext> context, int id)

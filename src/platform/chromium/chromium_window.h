@@ -12,6 +12,7 @@ namespace qm::cr {
 
 class PageContext;
 
+// The page's window (number 2) or a frame's window. Timers are set on the page's own window only.
 class ChromiumWindow final : public PageWindow {
   public:
     ChromiumWindow(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
