@@ -12,8 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/chromium/chromium_document.h"
 #include "platform/chromium/chromium_harness.h"
-#include "platform/chromium/chromium_page.h"
+#include "platform/chromium/page_context.h"
 #include "ports/element_collection.h"
 #include "ports/page_element.h"
 

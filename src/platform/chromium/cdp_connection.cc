@@ -241,35 +241,7 @@ void CdpConnection::HandleMessage(std::string_view text) {
             ++malformed_;
             return;
         }
-        std::shared_ptr<Pending> pending;
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            const auto entry = pending_.find(id->get<std::int64_t>());
-            if (entry == pending_.end()) {
-                ++unmatched_;
-                return;
-            }
-            pending = entry->second;
-            pending_.erase(entry);
-            const auto error = message.find("error");
-            if (error != message.end()) {
-                pending->ok = false;
-                pending->error = "The browser refused the call";
-                if (error->is_object()) {
-                    pending->error = error->value("message", pending->error);
-                    const auto code = error->find("code");
-                    if (code != error->end() && code->is_number_integer()) {
-                        pending->code = static_cast<std::int32_t>(code->get<std::int64_t>());
-                    }
-                }
-            } else {
-                const auto result = message.find("result");
-                pending->ok = true;
-                pending->result = result != message.end() ? std::move(*result) : Json::object();
-            }
-            pending->done = true;
-        }
-        replied_.notify_all();
+        HandleReply(id->get<std::int64_t>(), message);
         return;
     }
     const auto method = message.find("method");
@@ -286,6 +258,38 @@ void CdpConnection::HandleMessage(std::string_view text) {
     } catch (...) {
         ++malformed_;
     }
+}
+
+void CdpConnection::HandleReply(std::int64_t id, Json& message) {
+    std::shared_ptr<Pending> pending;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto entry = pending_.find(id);
+        if (entry == pending_.end()) {
+            ++unmatched_;
+            return;
+        }
+        pending = entry->second;
+        pending_.erase(entry);
+        const auto error = message.find("error");
+        if (error != message.end()) {
+            pending->ok = false;
+            pending->error = "The browser refused the call";
+            if (error->is_object()) {
+                pending->error = error->value("message", pending->error);
+                const auto code = error->find("code");
+                if (code != error->end() && code->is_number_integer()) {
+                    pending->code = static_cast<std::int32_t>(code->get<std::int64_t>());
+                }
+            }
+        } else {
+            const auto result = message.find("result");
+            pending->ok = true;
+            pending->result = result != message.end() ? std::move(*result) : Json::object();
+        }
+        pending->done = true;
+    }
+    replied_.notify_all();
 }
 
 }  // namespace qm::cr

@@ -88,6 +88,8 @@ class CdpConnection {
                        std::shared_ptr<Pending>* track);
     void ReadLoop();
     void HandleMessage(std::string_view text);
+    // Hands the reply `message` to the call `id` waiting for it (a reply nobody waits for is counted).
+    void HandleReply(std::int64_t id, Json& message);
     void MarkClosed();
 
     posix::UniqueFd readFd_;

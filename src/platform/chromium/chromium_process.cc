@@ -40,6 +40,11 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
     return 0;
 }
 
+// Removes the folder `path` and everything in it.
+void RemoveTree(const std::string& path) {
+    ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 void SleepMs(int ms) {
     timespec ts{ms / 1000, (ms % 1000) * 1000000L};
     ::nanosleep(&ts, nullptr);
@@ -69,6 +74,67 @@ class SpawnAttributes {
     posix_spawnattr_t attributes_;
 };
 
+// A fresh profile folder under $TMPDIR (or /tmp).
+std::string MakeTemporaryProfile() {
+    const char* tmp = ::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmere-profile-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw PlatformError(std::string("mkdtemp: ") + std::strerror(errno), errno, "Chromium");
+    }
+    return pattern;
+}
+
+// The browser's command line: headless unless the extra flags say how, the protocol on the pipe, the
+// profile and the first page.
+std::vector<std::string> BrowserArguments(const ChromiumOptions& options, const std::string& userDataDir) {
+    std::vector<std::string> args = {options.program};
+    if (options.headless) {
+        bool hasHeadless = false;
+        for (const auto& a : options.extraArgs) {
+            hasHeadless = hasHeadless || a.rfind("--headless", 0) == 0;
+        }
+        if (!hasHeadless) {
+            args.push_back("--headless=new");
+        }
+    }
+    args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
+    args.push_back("--remote-debugging-pipe");
+    args.push_back("--user-data-dir=" + userDataDir);
+    args.push_back(options.startUrl);
+    return args;
+}
+
+// The browser's descriptors: the pipe ends on 3 and 4, standard input (and, unless its output is to be
+// shown, standard output and error) on /dev/null.
+void PlaceDescriptors(SpawnActions& actions, int browserReads, int browserWrites, bool showOutput) {
+    // The pipe ends go on 3 and 4 before the wrapper script runs: its shell cannot move descriptors
+    // above 9 itself.
+    ::posix_spawn_file_actions_adddup2(actions.Get(), browserReads, kBrowserReadFd);
+    ::posix_spawn_file_actions_adddup2(actions.Get(), browserWrites, kBrowserWriteFd);
+    ::posix_spawn_file_actions_addopen(actions.Get(), 0, "/dev/null", O_RDONLY, 0);
+    if (!showOutput) {
+        ::posix_spawn_file_actions_addopen(actions.Get(), 1, "/dev/null", O_WRONLY, 0);
+        ::posix_spawn_file_actions_addopen(actions.Get(), 2, "/dev/null", O_WRONLY, 0);
+    }
+}
+
+// The browser runs in a process group of its own, with no signal blocked and the stop signals handled
+// as by default.
+void SetProcessGroupAndSignals(SpawnAttributes& attributes) {
+    ::posix_spawnattr_setpgroup(attributes.Get(), 0);
+    sigset_t defaults;
+    ::sigemptyset(&defaults);
+    ::sigaddset(&defaults, SIGPIPE);
+    ::sigaddset(&defaults, SIGINT);
+    ::sigaddset(&defaults, SIGTERM);
+    ::posix_spawnattr_setsigdefault(attributes.Get(), &defaults);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(attributes.Get(), &none);
+    ::posix_spawnattr_setflags(attributes.Get(),
+                               POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
 }  // namespace
 
 std::vector<std::string> QuietTestFlags() {
@@ -93,12 +159,7 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
     }
     userDataDir_ = options.userDataDir;
     if (userDataDir_.empty()) {
-        const char* tmp = ::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmere-profile-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw PlatformError(std::string("mkdtemp: ") + std::strerror(errno), errno, "Chromium");
-        }
-        userDataDir_ = pattern;
+        userDataDir_ = MakeTemporaryProfile();
         ownsUserDataDir_ = true;
     }
 
@@ -107,56 +168,24 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
     posix::UniqueFd browserReads = MoveHigh(std::move(toBrowser.read));
     posix::UniqueFd browserWrites = MoveHigh(std::move(fromBrowser.write));
 
-    std::vector<std::string> args = {options.program};
-    if (options.headless) {
-        bool hasHeadless = false;
-        for (const auto& a : options.extraArgs) {
-            hasHeadless = hasHeadless || a.rfind("--headless", 0) == 0;
-        }
-        if (!hasHeadless) {
-            args.push_back("--headless=new");
-        }
-    }
-    args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
-    args.push_back("--remote-debugging-pipe");
-    args.push_back("--user-data-dir=" + userDataDir_);
-    args.push_back(options.startUrl);
+    std::vector<std::string> args = BrowserArguments(options, userDataDir_);
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
 
-    // The pipe ends go on 3 and 4 before the wrapper script runs: its shell cannot move descriptors
-    // above 9 itself.
     SpawnActions actions;
-    ::posix_spawn_file_actions_adddup2(actions.Get(), browserReads.Get(), kBrowserReadFd);
-    ::posix_spawn_file_actions_adddup2(actions.Get(), browserWrites.Get(), kBrowserWriteFd);
-    ::posix_spawn_file_actions_addopen(actions.Get(), 0, "/dev/null", O_RDONLY, 0);
-    if (!options.showBrowserOutput) {
-        ::posix_spawn_file_actions_addopen(actions.Get(), 1, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn_file_actions_addopen(actions.Get(), 2, "/dev/null", O_WRONLY, 0);
-    }
+    PlaceDescriptors(actions, browserReads.Get(), browserWrites.Get(), options.showBrowserOutput);
     SpawnAttributes attributes;
-    ::posix_spawnattr_setpgroup(attributes.Get(), 0);
-    sigset_t defaults;
-    ::sigemptyset(&defaults);
-    ::sigaddset(&defaults, SIGPIPE);
-    ::sigaddset(&defaults, SIGINT);
-    ::sigaddset(&defaults, SIGTERM);
-    ::posix_spawnattr_setsigdefault(attributes.Get(), &defaults);
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::posix_spawnattr_setsigmask(attributes.Get(), &none);
-    ::posix_spawnattr_setflags(attributes.Get(),
-                               POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    SetProcessGroupAndSignals(attributes);
 
     pid_t pid = -1;
     const int rc =
         ::posix_spawn(&pid, options.program.c_str(), actions.Get(), attributes.Get(), argv.data(), environ);
     if (rc != 0) {
         if (ownsUserDataDir_) {
-            ::nftw(userDataDir_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+            RemoveTree(userDataDir_);
         }
         throw PlatformError(std::string("posix_spawn: ") + std::strerror(rc), rc, "Chromium");
     }
@@ -180,7 +209,7 @@ ChromiumProcess::~ChromiumProcess() {
         }
     }
     if (ownsUserDataDir_ && !userDataDir_.empty()) {
-        ::nftw(userDataDir_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+        RemoveTree(userDataDir_);
     }
 }
 

@@ -7,7 +7,17 @@
 #include <optional>
 
 #include "base/platform_error.h"
+#include "platform/chromium/chromium_browser.h"
+#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/chromium_hidden_browser.h"
+#include "platform/chromium/chromium_shell_windows.h"
+#include "platform/chromium/chromium_ui_probe.h"
+#include "platform/chromium/chromium_window.h"
+#include "platform/chromium/io_thread_dispatcher.h"
+#include "platform/chromium/json_fields.h"
+#include "platform/chromium/page_context.h"
 #include "platform/chromium/page_script.h"
+#include "platform/chromium/page_target.h"
 #include "platform/chromium/request_gate.h"
 
 namespace qm::cr {
@@ -37,30 +47,6 @@ std::int64_t SteadyMs() {
         .count();
 }
 
-std::string StringField(const Json& object, const char* name) {
-    if (!object.is_object()) {
-        return {};
-    }
-    const auto field = object.find(name);
-    return field != object.end() && field->is_string() ? field->get<std::string>() : std::string();
-}
-
-bool BoolField(const Json& object, const char* name) {
-    if (!object.is_object()) {
-        return false;
-    }
-    const auto field = object.find(name);
-    return field != object.end() && field->is_boolean() && field->get<bool>();
-}
-
-int IntField(const Json& object, const char* name) {
-    if (!object.is_object()) {
-        return 0;
-    }
-    const auto field = object.find(name);
-    return field != object.end() && field->is_number_integer() ? field->get<int>() : 0;
-}
-
 // A coordinate reported by the page, held inside the 32-bit range whatever the page said.
 std::optional<std::int32_t> Coordinate(const Json& object, const char* name) {
     const auto field = object.find(name);
@@ -80,36 +66,6 @@ bool IsBlankAddress(const std::string& url) {
 }
 
 }  // namespace
-
-// The state behind one user-input component handed to the program.
-struct ProbeState {
-    bool watching = false;
-    std::int32_t thread = 0;
-    SinkList<UiProbeEvents> sinks;
-};
-
-namespace {
-
-class ChromiumUiProbe final : public CUiProbe {
-  public:
-    explicit ChromiumUiProbe(std::shared_ptr<ProbeState> state) : state_(std::move(state)) {}
-    void StartWatch(std::int32_t& threadId) override {
-        state_->watching = true;
-        state_->thread = threadId;
-    }
-    void StopWatch() override { state_->watching = false; }
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<UiProbeEvents> sink) override {
-        return state_->sinks.Add(std::move(sink));
-    }
-
-  private:
-    std::shared_ptr<ProbeState> state_;
-};
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumWorld
 
 std::shared_ptr<ChromiumWorld> ChromiumWorld::Create(std::unique_ptr<CdpConnection> connection,
                                                      EventLoop& loop,
@@ -155,6 +111,14 @@ void ChromiumWorld::Bury(const std::shared_ptr<PageContext>& context) {
     graveyard_.push_back({context, SteadyMs()});
 }
 
+void ChromiumWorld::BuryPrograms(const PageTarget& target) {
+    for (const auto& [id, info] : target.contexts) {
+        if (info.program) {
+            Bury(info.program);
+        }
+    }
+}
+
 void ChromiumWorld::SweepGraveyard() {
     // The objects of a document that has gone are let go only a while later: a handler that was working
     // with one when the document went may still be on the stack.
@@ -173,62 +137,9 @@ void ChromiumWorld::Start() {
         return;
     }
     started_ = true;
-    std::weak_ptr<ChromiumWorld> weak = weak_from_this();
-    TaskPoster& poster = poster_;
-    CdpConnection* connection = connection_.get();
-    // Read on the I/O thread before the event is queued: a page that crashed or went away fails the
-    // calls still waiting for it at once, instead of leaving the program waiting for their timeout.
-    auto pages = std::make_shared<std::map<std::string, std::string>>();  // target id -> session id
-    // Page requests are let through or held here too, without waiting for the user-interface thread:
-    // answers true when the event has been dealt with entirely.
-    const auto failWaitingCalls = [connection, pages, gate = gate_](const Json& event) {
-        const std::string method = StringField(event, "method");
-        const Json params = event.contains("params") ? event["params"] : Json::object();
-        if (method == "Fetch.requestPaused" && StringField(event, "sessionId").empty()) {
-            gate->Paused(StringField(params, "frameId"), StringField(params, "requestId"));
-            return true;
-        }
-        if (method == "Target.attachedToTarget") {
-            const Json info = params.value("targetInfo", Json::object());
-            const std::string targetId = StringField(info, "targetId");
-            (*pages)[targetId] = StringField(params, "sessionId");
-            if (StringField(info, "type") == "page" && BoolField(params, "waitingForDebugger") &&
-                !StringField(info, "openerId").empty() && !StringField(params, "sessionId").empty()) {
-                gate->Expect(targetId);  // a new window: its requests wait for the program's decision
-            }
-        } else if (method == "Target.detachedFromTarget") {
-            connection->FailSession(StringField(params, "sessionId"));
-            pages->erase(StringField(params, "targetId"));
-        } else if (method == "Target.targetCrashed" || method == "Target.targetDestroyed") {
-            const auto page = pages->find(StringField(params, "targetId"));
-            if (page != pages->end()) {
-                connection->FailSession(page->second);
-            }
-            if (method == "Target.targetDestroyed") {
-                gate->Forget(StringField(params, "targetId"));
-            }
-        } else if (method == "Inspector.targetCrashed" || method == "Inspector.detached") {
-            connection->FailSession(StringField(event, "sessionId"));
-        }
-        return false;
-    };
-    connection_->Start(CdpConnection::Handlers{[weak, &poster, failWaitingCalls](Json&& event) {
-                                                   if (failWaitingCalls(event)) {
-                                                       return;
-                                                   }
-                                                   poster.PostTask([weak, event = std::move(event)] {
-                                                       if (const auto world = weak.lock()) {
-                                                           world->HandleEvent(event);
-                                                       }
-                                                   });
-                                               },
-                                               [weak, &poster] {
-                                                   poster.PostTask([weak] {
-                                                       if (const auto world = weak.lock()) {
-                                                           world->HandleDisconnect();
-                                                       }
-                                                   });
-                                               }});
+    // The I/O thread deals with what cannot wait (see IoThreadDispatcher) and posts the rest here.
+    connection_->Start(IoThreadDispatcher::HandlersFor(
+        std::make_shared<IoThreadDispatcher>(weak_from_this(), poster_, *connection_, gate_)));
     // The first answer comes only once the browser has started, which on a busy machine takes longer
     // than any later call may.
     connection_->Call("Target.setDiscoverTargets", {{"discover", true}}, std::string(), kStartTimeoutMs);
@@ -385,17 +296,11 @@ void ChromiumWorld::AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bo
             connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), sid);
         } else {
             // A page that was open before the program: its current document gets the world now.
-            const Json world =
-                connection_->Call("Page.createIsolatedWorld",
-                                  {{"frameId", target->mainFrameId}, {"worldName", kWorldName}}, sid);
-            const int contextId = IntField(world, "executionContextId");
+            const int contextId = CreateProgramWorld(*target);
             if (contextId != 0) {
                 connection_->Call("Runtime.evaluate",
                                   {{"expression", std::string(kPageScript)}, {"contextId", contextId}}, sid);
-                OnContextCreated(target,
-                                 {{"id", contextId},
-                                  {"name", kWorldName},
-                                  {"auxData", {{"frameId", target->mainFrameId}, {"type", "isolated"}}}});
+                AdoptProgramWorld(target, contextId);
             }
         }
     } catch (const PlatformError& e) {
@@ -562,11 +467,7 @@ void ChromiumWorld::MarkGone(const std::shared_ptr<PageTarget>& target) {
         return;
     }
     target->alive = false;
-    for (auto& [id, info] : target->contexts) {
-        if (info.program) {
-            Bury(info.program);
-        }
-    }
+    BuryPrograms(*target);
     target->current.reset();
     target->hostTimer.reset();
     if (const auto browser = target->browser.lock()) {
@@ -602,11 +503,7 @@ void ChromiumWorld::OnTargetCrashed(const std::string& targetId) {
     }
     // The page's window stays (showing that it crashed); its browser object is over. If the user
     // reloads it, the page becomes a new browser.
-    for (auto& [id, info] : target->contexts) {
-        if (info.program) {
-            Bury(info.program);
-        }
-    }
+    BuryPrograms(*target);
     target->contexts.clear();
     target->current.reset();
     if (const auto browser = target->browser.lock()) {
@@ -629,7 +526,6 @@ void ChromiumWorld::FireStatusChange(const std::shared_ptr<PageTarget>& target) 
 void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
                                    const std::string& method,
                                    const Json& params) {
-    const bool isMainFrame = StringField(params, "frameId") == target->mainFrameId;
     if (method == "Runtime.bindingCalled") {
         if (StringField(params, "name") == kReportBinding) {
             OnReport(target, IntField(params, "executionContextId"), StringField(params, "payload"));
@@ -639,11 +535,7 @@ void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
     } else if (method == "Runtime.executionContextDestroyed") {
         OnContextDestroyed(target, IntField(params, "executionContextId"));
     } else if (method == "Runtime.executionContextsCleared") {
-        for (auto& [id, info] : target->contexts) {
-            if (info.program) {
-                Bury(info.program);
-            }
-        }
+        BuryPrograms(*target);
         target->contexts.clear();
         target->current.reset();
     } else if (method == "Page.windowOpen") {
@@ -654,9 +546,16 @@ void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
         OnTargetCrashed(target->targetId);
     } else if (method == "Inspector.detached") {
         OnTargetGone(target->targetId);
-    } else if (target->role != PageTarget::Role::Browser) {
-        return;
-    } else if (method == "Page.frameStartedNavigating" && isMainFrame) {
+    } else if (target->role == PageTarget::Role::Browser) {
+        OnBrowserPageEvent(target, method, params);
+    }
+}
+
+void ChromiumWorld::OnBrowserPageEvent(const std::shared_ptr<PageTarget>& target,
+                                       const std::string& method,
+                                       const Json& params) {
+    const bool isMainFrame = StringField(params, "frameId") == target->mainFrameId;
+    if (method == "Page.frameStartedNavigating" && isMainFrame) {
         if (const auto browser = target->browser.lock(); browser && browser->Alive()) {
             if (browser->FireBeforeNavigate2(StringField(params, "url"))) {
                 connection_->Send("Page.stopLoading", Json::object(), target->sessionId);
@@ -667,25 +566,27 @@ void ChromiumWorld::OnSessionEvent(const std::shared_ptr<PageTarget>& target,
             browser->FireDownloadBegin();
         }
     } else if (method == "Page.frameNavigated") {
-        const Json frame = params.value("frame", Json::object());
-        if (!StringField(frame, "parentId").empty()) {
-            return;
-        }
-        target->mainFrameId =
-            StringField(frame, "id").empty() ? target->mainFrameId : StringField(frame, "id");
-        target->url = StringField(frame, "url") + StringField(frame, "urlFragment");
-        if (!target->browser.lock()) {
-            // A crashed page that the user reloaded: a browser again, announced like a new one.
-            auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
-            target->browser = browser;
-            shell_->Add(browser);
-            shell_->FireWindowRegistered();
-        }
+        OnFrameNavigated(target, params.value("frame", Json::object()));
     } else if (method == "Page.navigatedWithinDocument" && isMainFrame) {
         target->url = StringField(params, "url");
         FireStatusChange(target);
     } else if (method == "Page.domContentEventFired" || method == "Page.loadEventFired") {
         FireStatusChange(target);
+    }
+}
+
+void ChromiumWorld::OnFrameNavigated(const std::shared_ptr<PageTarget>& target, const Json& frame) {
+    if (!StringField(frame, "parentId").empty()) {
+        return;
+    }
+    target->mainFrameId = StringField(frame, "id").empty() ? target->mainFrameId : StringField(frame, "id");
+    target->url = StringField(frame, "url") + StringField(frame, "urlFragment");
+    if (!target->browser.lock()) {
+        // A crashed page that the user reloaded: a browser again, announced like a new one.
+        auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
+        target->browser = browser;
+        shell_->Add(browser);
+        shell_->FireWindowRegistered();
     }
 }
 
@@ -729,6 +630,19 @@ void ChromiumWorld::OnContextCreated(const std::shared_ptr<PageTarget>& target, 
     target->contexts[id] = std::move(info);
 }
 
+int ChromiumWorld::CreateProgramWorld(const PageTarget& target) {
+    const Json world =
+        connection_->Call("Page.createIsolatedWorld",
+                          {{"frameId", target.mainFrameId}, {"worldName", kWorldName}}, target.sessionId);
+    return IntField(world, "executionContextId");
+}
+
+void ChromiumWorld::AdoptProgramWorld(const std::shared_ptr<PageTarget>& target, int contextId) {
+    OnContextCreated(target, {{"id", contextId},
+                              {"name", kWorldName},
+                              {"auxData", {{"frameId", target->mainFrameId}, {"type", "isolated"}}}});
+}
+
 void ChromiumWorld::OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId) {
     const auto entry = target->contexts.find(contextId);
     if (entry == target->contexts.end()) {
@@ -759,34 +673,7 @@ void ChromiumWorld::OnReport(const std::shared_ptr<PageTarget>& target,
     const bool mainDocument = program && program == target->current;
 
     if (kind == "input" || kind == "move" || kind == "leave" || kind == "keys") {
-        const auto sx = Coordinate(report, "sx");
-        const auto sy = Coordinate(report, "sy");
-        if (kind == "leave") {
-            input_.pointer = {-32768, -32768};
-        } else if (sx && sy) {
-            input_.pointer = {*sx, *sy};
-        }
-        input_.ctrlDown = BoolField(report, "ctrl");
-        if (const auto sw = Coordinate(report, "sw")) {
-            input_.screenWidth = *sw;
-        }
-        if (const auto sh = Coordinate(report, "sh")) {
-            input_.screenHeight = *sh;
-        }
-        if (kind == "input" && target->role == PageTarget::Role::Browser) {
-            const std::int32_t tick = loop_.GetTickCount();
-            std::erase_if(probes_, [](const auto& p) { return p.expired(); });
-            const auto probes = probes_;
-            for (const auto& weakProbe : probes) {
-                const auto probe = weakProbe.lock();
-                if (probe && probe->watching && probe->thread == target->threadId) {
-                    probe->sinks.Fire([tick](UiProbeEvents& sink) {
-                        std::int32_t tickCount = tick;
-                        sink.UiProbe_UserInput(tickCount);
-                    });
-                }
-            }
-        }
+        OnInputReport(target, kind, report);
     } else if (kind == "doc") {
         OnNewDocument(target, contextId, report);
     } else if (kind == "count") {
@@ -806,17 +693,60 @@ void ChromiumWorld::OnReport(const std::shared_ptr<PageTarget>& target,
             window->FireBeforeUnload();
         }
     } else if (kind == "timeout" && program) {
-        const auto key = report.find("key");
-        if (key == report.end() || !key->is_number_integer()) {
-            return;
+        OnTimeoutReport(target, *program, report);
+    }
+}
+
+void ChromiumWorld::OnInputReport(const std::shared_ptr<PageTarget>& target,
+                                  const std::string& kind,
+                                  const Json& report) {
+    const auto sx = Coordinate(report, "sx");
+    const auto sy = Coordinate(report, "sy");
+    if (kind == "leave") {
+        input_.pointer = {-32768, -32768};
+    } else if (sx && sy) {
+        input_.pointer = {*sx, *sy};
+    }
+    input_.ctrlDown = BoolField(report, "ctrl");
+    if (const auto sw = Coordinate(report, "sw")) {
+        input_.screenWidth = *sw;
+    }
+    if (const auto sh = Coordinate(report, "sh")) {
+        input_.screenHeight = *sh;
+    }
+    if (kind == "input" && target->role == PageTarget::Role::Browser) {
+        FireUserInput(target->threadId);
+    }
+}
+
+void ChromiumWorld::FireUserInput(std::int32_t threadId) {
+    const std::int32_t tick = loop_.GetTickCount();
+    std::erase_if(probes_, [](const auto& p) { return p.expired(); });
+    const auto probes = probes_;
+    for (const auto& weakProbe : probes) {
+        const auto probe = weakProbe.lock();
+        if (probe && probe->watching && probe->thread == threadId) {
+            probe->sinks.Fire([tick](UiProbeEvents& sink) {
+                std::int32_t tickCount = tick;
+                sink.UiProbe_UserInput(tickCount);
+            });
         }
-        const auto code = program->TakeTimeout(key->get<std::int64_t>());
-        if (code && program->PageWorldContextId() != 0) {
-            connection_->Send(
-                "Runtime.evaluate",
-                {{"expression", *code}, {"contextId", program->PageWorldContextId()}, {"silent", true}},
-                target->sessionId);
-        }
+    }
+}
+
+void ChromiumWorld::OnTimeoutReport(const std::shared_ptr<PageTarget>& target,
+                                    PageContext& program,
+                                    const Json& report) {
+    const auto key = report.find("key");
+    if (key == report.end() || !key->is_number_integer()) {
+        return;
+    }
+    const auto code = program.TakeTimeout(key->get<std::int64_t>());
+    if (code && program.PageWorldContextId() != 0) {
+        connection_->Send(
+            "Runtime.evaluate",
+            {{"expression", *code}, {"contextId", program.PageWorldContextId()}, {"silent", true}},
+            target->sessionId);
     }
 }
 
@@ -862,156 +792,6 @@ void ChromiumWorld::HandleDisconnect() {
     if (onDisconnected_) {
         onDisconnected_();
     }
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumBrowser
-
-namespace {
-constexpr char kBrowserTypeName[] = "IWebBrowser2";
-}
-
-ChromiumBrowser::ChromiumBrowser(std::weak_ptr<ChromiumWorld> world, std::shared_ptr<PageTarget> target)
-    : world_(std::move(world)), target_(std::move(target)) {}
-
-void ChromiumBrowser::CheckAlive() const {
-    if (!Alive()) {
-        throw PlatformError(kDisconnectedText, kErrorDisconnected, "Chromium");
-    }
-}
-
-std::string ChromiumBrowser::TypeName() {
-    CheckAlive();
-    return kBrowserTypeName;
-}
-
-bool ChromiumBrowser::Visible() {
-    CheckAlive();
-    return true;
-}
-
-std::shared_ptr<PageDocument> ChromiumBrowser::Document() {
-    CheckAlive();
-    if (target_->current && target_->current->Alive()) {
-        return target_->current->DocumentFor(1);
-    }
-    const auto world = world_.lock();
-    if (!world) {
-        CheckAlive();
-        return nullptr;
-    }
-    // The document's world is not known yet (its announcement is still queued): ask for it.
-    try {
-        const Json reply = world->connection_->Call(
-            "Page.createIsolatedWorld", {{"frameId", target_->mainFrameId}, {"worldName", kWorldName}},
-            target_->sessionId);
-        const int contextId = IntField(reply, "executionContextId");
-        if (contextId == 0) {
-            return nullptr;
-        }
-        world->OnContextCreated(target_,
-                                {{"id", contextId},
-                                 {"name", kWorldName},
-                                 {"auxData", {{"frameId", target_->mainFrameId}, {"type", "isolated"}}}});
-    } catch (const PlatformError&) {
-        CheckAlive();
-        return nullptr;  // a page that offers no document to script (the browser's own pages)
-    }
-    return target_->current ? target_->current->DocumentFor(1) : nullptr;
-}
-
-std::string ChromiumBrowser::LocationURL() {
-    CheckAlive();
-    return target_->url;
-}
-
-std::int32_t ChromiumBrowser::WindowThreadId() {
-    CheckAlive();
-    return target_->threadId;
-}
-
-void ChromiumBrowser::Navigate(const std::string& url) {
-    CheckAlive();
-    const auto world = world_.lock();
-    // Not waited for: the answer comes only once the new page has answered.
-    if (!world || !world->connection_->Send("Page.navigate", {{"url", url}}, target_->sessionId)) {
-        throw PlatformError(kDisconnectedText, kErrorDisconnected, "Chromium");
-    }
-}
-
-std::unique_ptr<EventConnection> ChromiumBrowser::Connect(std::weak_ptr<BrowserEvents> sink) {
-    CheckAlive();
-    return sinks_.Add(std::move(sink));
-}
-
-bool ChromiumBrowser::FireBeforeNavigate2(const std::string& url) {
-    bool cancel = false;
-    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_BeforeNavigate2(url, cancel); });
-    return cancel;
-}
-
-void ChromiumBrowser::FireDownloadBegin() {
-    sinks_.Fire([](BrowserEvents& sink) { sink.IE_DownloadBegin(); });
-}
-
-void ChromiumBrowser::FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) {
-    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_NewWindow2(ppDisp, cancel); });
-}
-
-void ChromiumBrowser::FireOnQuit() {
-    sinks_.Fire([](BrowserEvents& sink) { sink.IE_OnQuit(); });
-}
-
-void ChromiumBrowser::FireStatusTextChange(const std::string& text) {
-    sinks_.Fire([&](BrowserEvents& sink) { sink.IE_StatusTextChange(text); });
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumShellWindows
-
-std::vector<std::shared_ptr<Browser>> ChromiumShellWindows::Enumerate() {
-    std::vector<std::shared_ptr<Browser>> result;
-    for (const auto& b : browsers_) {
-        if (b->Alive()) {
-            result.push_back(b);
-        }
-    }
-    return result;
-}
-
-std::unique_ptr<EventConnection> ChromiumShellWindows::Connect(std::weak_ptr<ShellWindowsEvents> sink) {
-    return sinks_.Add(std::move(sink));
-}
-
-void ChromiumShellWindows::Remove(const ChromiumBrowser& browser) {
-    std::erase_if(browsers_, [&](const auto& b) { return b.get() == &browser; });
-}
-
-void ChromiumShellWindows::FireWindowRegistered() {
-    const std::int32_t cookie = nextCookie_++;
-    sinks_.Fire([cookie](ShellWindowsEvents& sink) { sink.SWs_WindowRegistered(cookie); });
-}
-
-void ChromiumShellWindows::FireWindowRevoked() {
-    sinks_.Fire([](ShellWindowsEvents& sink) { sink.SWs_WindowRevoked(0); });
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// ChromiumHiddenBrowser
-
-std::unique_ptr<EventConnection> ChromiumHiddenBrowser::Connect(std::weak_ptr<HiddenBrowserEvents> sink) {
-    return sinks_.Add(std::move(sink));
-}
-
-bool ChromiumHiddenBrowser::FireBeforeNavigate2(const std::string& url) {
-    navigations_.push_back(url);
-    bool cancel = false;
-    sinks_.Fire([&](HiddenBrowserEvents& sink) { sink.Browser_BeforeNavigate2(url, cancel); });
-    return cancel;
-}
-
-void ChromiumHiddenBrowser::FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel) {
-    sinks_.Fire([&](HiddenBrowserEvents& sink) { sink.Browser_NewWindow2(ppDisp, cancel); });
 }
 
 }  // namespace qm::cr

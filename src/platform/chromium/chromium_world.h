@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,13 +10,10 @@
 #include "base/event_loop.h"
 #include "base/task_poster.h"
 #include "platform/chromium/cdp_connection.h"
-#include "platform/chromium/chromium_page.h"
-#include "ports/browser.h"
 #include "ports/browser_factory.h"
 #include "ports/desktop.h"
 #include "ports/hidden_browser.h"
 #include "ports/shell_windows.h"
-#include "ports/sink_list.h"
 #include "ports/ui_probe.h"
 
 namespace qm::cr {
@@ -25,6 +21,8 @@ namespace qm::cr {
 class ChromiumBrowser;
 class ChromiumHiddenBrowser;
 class ChromiumShellWindows;
+class PageContext;
+struct PageTarget;
 struct ProbeState;
 class RequestGate;
 
@@ -34,47 +32,6 @@ struct InputState {
     bool ctrlDown = false;
     std::int32_t screenWidth = 0;
     std::int32_t screenHeight = 0;
-};
-
-// One page target of the browser that the program is attached to.
-struct PageTarget {
-    enum class Role {
-        Browser,  // a watched browser window
-        Popup,    // a new window waiting for the program's decision
-        Hosted,   // a popup taken by a hidden browser, waiting for its real address
-        Closing,  // killed; waiting for the browser to confirm
-    };
-
-    std::string targetId;
-    std::string sessionId;
-    std::string openerId;
-    bool canAccessOpener = false;
-    Role role = Role::Browser;
-    bool alive = true;
-    std::string url;
-    std::string mainFrameId;
-    std::int32_t threadId = 0;
-
-    // Script worlds by context id: the frame, and whether it is the page's own world.
-    struct ContextInfo {
-        std::string frameId;
-        bool pageWorld = false;
-        std::shared_ptr<PageContext> program;  // the program's world of that document
-    };
-    std::map<int, ContextInfo> contexts;
-    // The program's world of the main frame's current document.
-    std::shared_ptr<PageContext> current;
-
-    // Requests of the page for new windows, oldest first, waiting for the new target they announce.
-    struct WindowOpen {
-        std::string url;
-        std::int64_t atMs = 0;
-    };
-    std::deque<WindowOpen> windowOpens;
-
-    std::weak_ptr<ChromiumBrowser> browser;
-    std::shared_ptr<ChromiumHiddenBrowser> host;
-    std::unique_ptr<PlatformTimer> hostTimer;
 };
 
 // The Chromium engine as the program's browser factory. It attaches to every page target of one browser
@@ -143,8 +100,26 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
                         const std::string& method,
                         const Json& params);
     void OnContextCreated(const std::shared_ptr<PageTarget>& target, const Json& context);
+    // Makes the program's world in the target's current main-frame document now, without waiting for its
+    // announcement; answers its context id (0 when the page made none). Throws PlatformError.
+    int CreateProgramWorld(const PageTarget& target);
+    // The program's world made by hand joins the target's worlds, as if it had been announced.
+    void AdoptProgramWorld(const std::shared_ptr<PageTarget>& target, int contextId);
     void OnContextDestroyed(const std::shared_ptr<PageTarget>& target, int contextId);
+    // Page events of a watched browser window.
+    void OnBrowserPageEvent(const std::shared_ptr<PageTarget>& target,
+                            const std::string& method,
+                            const Json& params);
+    void OnFrameNavigated(const std::shared_ptr<PageTarget>& target, const Json& frame);
+    // A report of the in-page probe or page library, from the program's world `contextId`.
     void OnReport(const std::shared_ptr<PageTarget>& target, int contextId, const std::string& payload);
+    // The user's pointer and keys; input given to a watched browser reaches the probes that watch it.
+    void OnInputReport(const std::shared_ptr<PageTarget>& target,
+                       const std::string& kind,
+                       const Json& report);
+    void FireUserInput(std::int32_t threadId);
+    // A page timer set through SetTimeout has fired: its code runs in the page's world.
+    void OnTimeoutReport(const std::shared_ptr<PageTarget>& target, PageContext& program, const Json& report);
     void OnNewDocument(const std::shared_ptr<PageTarget>& target, int contextId, const Json& report);
     void OnRequestPaused(const std::shared_ptr<PageTarget>& target, const Json& params);
 
@@ -161,6 +136,8 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     void FireStatusChange(const std::shared_ptr<PageTarget>& target);
     // A document has gone: its calls fail at once, its objects are let go a while later.
     void Bury(const std::shared_ptr<PageContext>& context);
+    // Buries the program's worlds of every document of the target.
+    void BuryPrograms(const PageTarget& target);
     void SweepGraveyard();
 
     std::shared_ptr<CdpConnection> connection_;
@@ -184,79 +161,6 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     bool started_ = false;
     std::int32_t nextThreadId_ = 4100;
     int killedPopups_ = 0;
-};
-
-// A watched browser window: one page target. Every call but Identity() throws PlatformError once the
-// page has gone (closed, crashed, or the browser ended).
-class ChromiumBrowser final : public Browser {
-  public:
-    ChromiumBrowser(std::weak_ptr<ChromiumWorld> world, std::shared_ptr<PageTarget> target);
-
-    // Browser:
-    const void* Identity() const override { return this; }
-    std::string TypeName() override;
-    bool Visible() override;
-    std::shared_ptr<PageDocument> Document() override;
-    std::string LocationURL() override;
-    std::int32_t WindowThreadId() override;
-    void Navigate(const std::string& url) override;
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<BrowserEvents> sink) override;
-
-    const std::shared_ptr<PageTarget>& Target() const { return target_; }
-    bool Alive() const { return target_->alive && !gone_; }
-    // This browser object is over (its page crashed; a reload becomes a new browser).
-    void SetGone() { gone_ = true; }
-
-    bool FireBeforeNavigate2(const std::string& url);
-    void FireDownloadBegin();
-    void FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel);
-    void FireOnQuit();
-    void FireStatusTextChange(const std::string& text);
-
-  private:
-    void CheckAlive() const;
-
-    std::weak_ptr<ChromiumWorld> world_;
-    std::shared_ptr<PageTarget> target_;
-    bool gone_ = false;
-    SinkList<BrowserEvents> sinks_;
-};
-
-// The list of watched browser windows.
-class ChromiumShellWindows final : public ShellWindows {
-  public:
-    // ShellWindows:
-    std::vector<std::shared_ptr<Browser>> Enumerate() override;
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<ShellWindowsEvents> sink) override;
-
-    void Add(std::shared_ptr<ChromiumBrowser> browser) { browsers_.push_back(std::move(browser)); }
-    void Remove(const ChromiumBrowser& browser);
-    const std::vector<std::shared_ptr<ChromiumBrowser>>& Browsers() const { return browsers_; }
-    void FireWindowRegistered();
-    void FireWindowRevoked();
-
-  private:
-    std::vector<std::shared_ptr<ChromiumBrowser>> browsers_;
-    std::int32_t nextCookie_ = 1;
-    SinkList<ShellWindowsEvents> sinks_;
-};
-
-// The off-screen browser handed to a page's request for a new window: it never shows a page. The popup
-// it takes is ended before its page runs; the address the popup was opened with, and for a popup opened
-// blank the address it is then sent to, arrive as BeforeNavigate2.
-class ChromiumHiddenBrowser final : public HiddenBrowser {
-  public:
-    // HiddenBrowser:
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<HiddenBrowserEvents> sink) override;
-
-    // Returns whether a handler cancelled.
-    bool FireBeforeNavigate2(const std::string& url);
-    void FireNewWindow2(std::shared_ptr<HiddenBrowser>& ppDisp, bool& cancel);
-    const std::vector<std::string>& Navigations() const { return navigations_; }
-
-  private:
-    std::vector<std::string> navigations_;
-    SinkList<HiddenBrowserEvents> sinks_;
 };
 
 }  // namespace qm::cr

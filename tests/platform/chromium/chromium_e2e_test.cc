@@ -6,6 +6,8 @@
 #include "base/platform_error.h"
 #include "chromium_harness.h"
 #include "monitor/ie_close_delay.h"
+#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/page_context.h"
 #include "ports/page_element.h"
 #include "ports/page_window.h"
 #include "settings/settings.h"

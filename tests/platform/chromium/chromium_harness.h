@@ -9,6 +9,7 @@
 #include "app/linux_platform.h"
 #include "monitor/ie_monitor.h"
 #include "platform/chromium/cdp_connection.h"
+#include "platform/chromium/chromium_browser.h"
 #include "platform/chromium/chromium_process.h"
 #include "platform/chromium/chromium_world.h"
 #include "platform/posix/poll_event_loop.h"

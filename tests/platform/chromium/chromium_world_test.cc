@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "base/platform_error.h"
+#include "platform/chromium/chromium_browser.h"
 #include "platform/chromium/chromium_desktop.h"
+#include "platform/chromium/chromium_document.h"
 #include "platform/chromium/page_script.h"
 #include "platform/posix/poll_event_loop.h"
 #include "support/fake_browser.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -11,11 +12,6 @@
 #include "base/variant.h"
 #include "platform/chromium/cdp_connection.h"
 #include "ports/element_collection.h"
-#include "ports/page_document.h"
-#include "ports/page_element.h"
-#include "ports/page_window.h"
-#include "ports/sink_list.h"
-#include "ports/style_sheet.h"
 
 namespace qm::cr {
 
@@ -77,6 +73,9 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     std::shared_ptr<ChromiumWindow> WindowFor(int id);
     std::shared_ptr<ChromiumElement> ElementFor(int id);
     std::shared_ptr<ChromiumStyleSheet> SheetFor(int id);
+    // The element of a page-library answer [number, tag], its tag known from now on; null for any other
+    // answer.
+    std::shared_ptr<ChromiumElement> TaggedElementFor(const Json& answer);
     // The document (1) and its window (2), only if the program holds them: the targets of page events.
     std::shared_ptr<ChromiumDocument> ExistingDocument();
     std::shared_ptr<ChromiumWindow> ExistingWindow();
@@ -130,148 +129,5 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     int pageWorldContextId_ = 0;
     std::int64_t generation_ = 0;
 };
-
-// What one batched read tells of an element; the element answers these from it until it is written or
-// read again in a newer batch.
-struct ElementSnapshot {
-    std::string tag;
-    int parentId = 0;
-    std::string parentTag;
-    Variant width;
-    Variant height;
-    Variant src;
-    Variant href;
-    std::optional<std::string> innerText;  // read for DIV elements only
-    std::string position;
-    std::string visibility;
-};
-
-class ChromiumElement final : public Element {
-  public:
-    ChromiumElement(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
-
-    // Element:
-    const void* Identity() const override { return this; }
-    Variant GetAttribute(const std::string& name) override;
-    void SetAttribute(const std::string& name, const Variant& value) override;
-    std::string GetStyle(StyleProperty property) override;
-    void SetStyle(StyleProperty property, const std::string& value) override;
-    std::string InnerText() override;
-    std::shared_ptr<Element> ParentElement() override;
-    std::string TagName() override;
-    std::shared_ptr<ElementCollection> All() override;
-    void SetOuterHTML(const std::string& html) override;
-    std::string ComponentFromPoint(std::int32_t x, std::int32_t y) override;
-    Variant Width() override;
-    Variant Height() override;
-    std::shared_ptr<PageWindow> ContentWindow() override;
-
-    int Id() const { return id_; }
-    void SetSnapshot(ElementSnapshot snapshot);
-    // What the parent's side of a batched read tells: its tag and its href.
-    void SetKnownTag(const std::string& tag) { tag_ = tag; }
-    void SetKnownHref(Variant href) { knownHref_ = std::move(href); }
-    bool HasSnapshot() const { return snapshot_.has_value(); }
-
-  private:
-    std::shared_ptr<PageContext> context_;
-    int id_;
-    std::optional<ElementSnapshot> snapshot_;
-    std::optional<std::string> tag_;
-    std::optional<Variant> knownHref_;
-};
-
-// A list of elements: everything below a document or element, possibly narrowed to one tag. A narrowed
-// list is read whole at its first use (one call answers every element's tag, parent, size, src, href,
-// inline position and visibility, and the text of DIV elements); the whole-document list answers its
-// length alone and is read whole only when an item is asked for. Once read, the list is a snapshot.
-class ChromiumCollection final : public ElementCollection {
-  public:
-    ChromiumCollection(std::shared_ptr<PageContext> context,
-                       int scopeId,
-                       std::string tag,
-                       bool empty = false);
-
-    // ElementCollection:
-    std::int32_t Length() override;
-    std::shared_ptr<Element> Item(std::int32_t index) override;
-    std::shared_ptr<ElementCollection> Tags(const std::string& name) override;
-
-  private:
-    void Load();
-
-    std::shared_ptr<PageContext> context_;
-    int scopeId_;
-    std::string tag_;
-    bool empty_;
-    std::optional<std::int32_t> count_;
-    std::optional<std::vector<std::shared_ptr<ChromiumElement>>> items_;
-};
-
-class ChromiumDocument final : public PageDocument, public std::enable_shared_from_this<ChromiumDocument> {
-  public:
-    ChromiumDocument(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
-
-    // PageDocument:
-    const void* Identity() const override { return this; }
-    std::shared_ptr<ElementCollection> All() override;
-    std::shared_ptr<Element> Body() override;
-    std::shared_ptr<PageWindow> ParentWindow() override;
-    std::shared_ptr<Element> DocumentElement() override;
-    std::int32_t FramesLength() override;
-    std::shared_ptr<PageWindow> FramesItem(std::int32_t index) override;
-    std::int32_t StyleSheetsLength() override;
-    std::shared_ptr<StyleSheet> StyleSheetsItem(std::int32_t index) override;
-    std::shared_ptr<StyleSheet> CreateStyleSheet(const std::string& href, std::int32_t index) override;
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<PageDocumentEvents> sink) override;
-
-    const std::shared_ptr<PageContext>& Context() const { return context_; }
-    // An activation that nobody hears yet is kept for the first listener.
-    void FireActivate();
-    void FirePropertyChange();
-
-  private:
-    std::shared_ptr<PageContext> context_;
-    int id_;
-    bool activationPending_ = false;
-    SinkList<PageDocumentEvents> sinks_;
-};
-
-class ChromiumWindow final : public PageWindow {
-  public:
-    ChromiumWindow(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
-
-    // PageWindow:
-    const void* Identity() const override { return this; }
-    std::shared_ptr<PageDocument> Document() override;
-    std::int32_t ScreenLeft() override;
-    std::int32_t ScreenTop() override;
-    void SetTimeout(const std::string& code, std::int32_t milliseconds) override;
-    std::unique_ptr<EventConnection> Connect(std::weak_ptr<PageWindowEvents> sink) override;
-
-    void FireBeforeUnload();
-
-  private:
-    std::shared_ptr<PageContext> context_;
-    int id_;
-    SinkList<PageWindowEvents> sinks_;
-};
-
-class ChromiumStyleSheet final : public StyleSheet {
-  public:
-    ChromiumStyleSheet(std::shared_ptr<PageContext> context, int id)
-        : context_(std::move(context)), id_(id) {}
-
-    // StyleSheet:
-    std::shared_ptr<Element> OwningElement() override;
-    void AddRule(const std::string& selector, const std::string& style, std::int32_t index) override;
-
-  private:
-    std::shared_ptr<PageContext> context_;
-    int id_;
-};
-
-// A page value (JSON) as the program reads it.
-Variant VariantFromJson(const Json& value);
 
 }  // namespace qm::cr

@@ -1,0 +1,98 @@
+#include "platform/chromium/chromium_collection.h"
+
+#include "base/platform_error.h"
+#include "base/text.h"
+#include "platform/chromium/chromium_element.h"
+#include "platform/chromium/json_fields.h"
+#include "platform/chromium/page_context.h"
+#include "platform/chromium/variant_json.h"
+
+namespace qm::cr {
+
+ChromiumCollection::ChromiumCollection(std::shared_ptr<PageContext> context,
+                                       int scopeId,
+                                       std::string tag,
+                                       bool empty)
+    : context_(std::move(context)), scopeId_(scopeId), tag_(ToUpperAscii(tag)), empty_(empty) {}
+
+void ChromiumCollection::Load() {
+    if (items_) {
+        return;
+    }
+    std::vector<std::shared_ptr<ChromiumElement>> items;
+    if (!empty_) {
+        const Json records = context_->RunOne({"items", scopeId_, tag_});
+        if (!records.is_array()) {
+            throw PlatformError("The page gave no list", 0, "Chromium page");
+        }
+        items.reserve(records.size());
+        for (const Json& r : records) {
+            if (!r.is_array() || r.size() < 12) {
+                continue;
+            }
+            auto element = context_->ElementFor(IntFrom(r[0]));
+            if (!element) {
+                continue;
+            }
+            ElementSnapshot s;
+            s.tag = TextFrom(r[1]);
+            s.parentId = IntFrom(r[2]);
+            s.parentTag = TextFrom(r[3]);
+            s.width = VariantFromJson(r[5]);
+            s.height = VariantFromJson(r[6]);
+            s.src = VariantFromJson(r[7]);
+            s.href = VariantFromJson(r[8]);
+            if (r[9].is_string()) {
+                s.innerText = r[9].get<std::string>();
+            }
+            s.position = TextFrom(r[10]);
+            s.visibility = TextFrom(r[11]);
+            if (s.parentId > 0) {
+                // The parent's href is what the program reads of a link around an image.
+                if (const auto parent = context_->ElementFor(s.parentId)) {
+                    parent->SetKnownTag(s.parentTag);
+                    parent->SetKnownHref(VariantFromJson(r[4]));
+                }
+            }
+            element->SetSnapshot(std::move(s));
+            items.push_back(std::move(element));
+        }
+    }
+    count_ = static_cast<std::int32_t>(items.size());
+    items_ = std::move(items);
+}
+
+std::int32_t ChromiumCollection::Length() {
+    if (items_ || count_) {
+        return count_.value_or(0);
+    }
+    if (empty_) {
+        count_ = 0;
+        return 0;
+    }
+    if (!tag_.empty()) {
+        Load();
+        return *count_;
+    }
+    const Json answer = context_->RunOne({"count", scopeId_, tag_});
+    count_ = answer.is_number_integer() ? answer.get<std::int32_t>() : 0;
+    return *count_;
+}
+
+std::shared_ptr<Element> ChromiumCollection::Item(std::int32_t index) {
+    Load();
+    if (index < 0 || static_cast<std::size_t>(index) >= items_->size()) {
+        return nullptr;
+    }
+    return (*items_)[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<ElementCollection> ChromiumCollection::Tags(const std::string& name) {
+    const std::string upper = ToUpperAscii(name);
+    auto list = std::make_shared<ChromiumCollection>(context_, scopeId_, upper,
+                                                     /*empty=*/empty_ || (!tag_.empty() && tag_ != upper));
+    context_->KeepList(list);
+    return list;
+}
+
+}  // namespace qm::cr

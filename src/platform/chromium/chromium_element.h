@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/variant.h"
+#include "ports/element_collection.h"
+#include "ports/page_element.h"
+#include "ports/page_window.h"
+
+namespace qm::cr {
+
+class PageContext;
+
+// What one batched read tells of an element; the element answers these from it until it is written or
+// read again in a newer batch.
+struct ElementSnapshot {
+    std::string tag;
+    int parentId = 0;
+    std::string parentTag;
+    Variant width;
+    Variant height;
+    Variant src;
+    Variant href;
+    std::optional<std::string> innerText;  // read for DIV elements only
+    std::string position;
+    std::string visibility;
+};
+
+// An element of the document, known to the page library by number. What a batched read told of it
+// (ElementSnapshot) is answered without a call.
+class ChromiumElement final : public Element {
+  public:
+    ChromiumElement(std::shared_ptr<PageContext> context, int id) : context_(std::move(context)), id_(id) {}
+
+    // Element:
+    const void* Identity() const override { return this; }
+    Variant GetAttribute(const std::string& name) override;
+    void SetAttribute(const std::string& name, const Variant& value) override;
+    std::string GetStyle(StyleProperty property) override;
+    void SetStyle(StyleProperty property, const std::string& value) override;
+    std::string InnerText() override;
+    std::shared_ptr<Element> ParentElement() override;
+    std::string TagName() override;
+    std::shared_ptr<ElementCollection> All() override;
+    void SetOuterHTML(const std::string& html) override;
+    std::string ComponentFromPoint(std::int32_t x, std::int32_t y) override;
+    Variant Width() override;
+    Variant Height() override;
+    std::shared_ptr<PageWindow> ContentWindow() override;
+
+    int Id() const { return id_; }
+    void SetSnapshot(ElementSnapshot snapshot);
+    // What the parent's side of a batched read tells: its tag and its href.
+    void SetKnownTag(const std::string& tag) { tag_ = tag; }
+    void SetKnownHref(Variant href) { knownHref_ = std::move(href); }
+    bool HasSnapshot() const { return snapshot_.has_value(); }
+
+  private:
+    std::shared_ptr<PageContext> context_;
+    int id_;
+    std::optional<ElementSnapshot> snapshot_;
+    std::optional<std::string> tag_;
+    std::optional<Variant> knownHref_;
+};
+
+}  // namespace qm::cr

@@ -1,0 +1,47 @@
+#include "platform/chromium/chromium_window.h"
+
+#include "base/platform_error.h"
+#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/json_fields.h"
+#include "platform/chromium/page_context.h"
+
+namespace qm::cr {
+
+std::shared_ptr<PageDocument> ChromiumWindow::Document() {
+    // A frame of another site refuses: the page library's read throws the browser's security error.
+    return context_->DocumentFor(IntFrom(context_->RunOne({"wdoc", id_})));
+}
+
+std::int32_t ChromiumWindow::ScreenLeft() {
+    const Json answer = context_->RunOne({"wpos", id_});
+    return answer.is_array() && answer.size() == 2 && answer[0].is_number() ? answer[0].get<std::int32_t>()
+                                                                            : 0;
+}
+
+std::int32_t ChromiumWindow::ScreenTop() {
+    const Json answer = context_->RunOne({"wpos", id_});
+    return answer.is_array() && answer.size() == 2 && answer[1].is_number() ? answer[1].get<std::int32_t>()
+                                                                            : 0;
+}
+
+void ChromiumWindow::SetTimeout(const std::string& code, std::int32_t milliseconds) {
+    if (id_ != 2) {
+        // FIXME: code for a frame's window would need that frame's own script world.
+        throw PlatformError("Timers are only set on the page's own window", 0, "Chromium page");
+    }
+    // The page's timer runs in the program's world, where the page cannot cancel or replace it; when it
+    // fires, the code runs in the page's world.
+    const std::int64_t key = context_->AddTimeout(code);
+    context_->Write({"timeout", milliseconds, key});
+    context_->Flush();
+}
+
+std::unique_ptr<EventConnection> ChromiumWindow::Connect(std::weak_ptr<PageWindowEvents> sink) {
+    return sinks_.Add(std::move(sink));
+}
+
+void ChromiumWindow::FireBeforeUnload() {
+    sinks_.Fire([](PageWindowEvents& sink) { sink.Window_onbeforeunload(); });
+}
+
+}  // namespace qm::cr

@@ -1,0 +1,312 @@
+#include "platform/chromium/page_context.h"
+
+#include "base/platform_error.h"
+#include "platform/chromium/chromium_document.h"
+#include "platform/chromium/chromium_element.h"
+#include "platform/chromium/chromium_style_sheet.h"
+#include "platform/chromium/chromium_window.h"
+#include "platform/chromium/json_fields.h"
+#include "platform/chromium/page_script.h"
+#include "platform/chromium/variant_json.h"
+
+namespace qm::cr {
+
+namespace {
+
+constexpr char kMissingLibrary[] = "\x01quillmere-missing";
+
+PlatformError DocumentGone() {
+    return PlatformError("The page's document has gone", kErrorDisconnected, "Chromium");
+}
+
+// A batch of page-library operations as the text of a call's argument.
+std::string BatchText(const Json& batch) {
+    return batch.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// The call that makes the writes of `batch` in document `generation` (none once the library has gone).
+std::string WriteCall(std::int64_t generation, const Json& batch) {
+    return "globalThis.__qm && __qm.write(" + std::to_string(generation) + "," + BatchText(batch) + ")";
+}
+
+}  // namespace
+
+PageContext::PageContext(std::shared_ptr<CdpConnection> connection,
+                         TaskPoster& poster,
+                         std::string sessionId,
+                         int contextId,
+                         std::string frameId)
+    : connection_(std::move(connection)),
+      poster_(poster),
+      sessionId_(std::move(sessionId)),
+      contextId_(contextId),
+      frameId_(std::move(frameId)) {}
+
+PageContext::~PageContext() {
+    // Writes queued by the last handle still go out.
+    if (alive_ && !writes_.empty()) {
+        Json batch = std::move(writes_);
+        connection_->Send("Runtime.evaluate",
+                          {{"expression", WriteCall(generation_, batch)}, {"contextId", contextId_}},
+                          sessionId_);
+    }
+}
+
+void PageContext::MarkGone() {
+    alive_ = false;
+    writes_ = Json::array();
+}
+
+void PageContext::ReleaseObjects() {
+    // The objects hold this context; letting them go ends that circle.
+    documents_.clear();
+    windows_.clear();
+    elements_.clear();
+    sheets_.clear();
+    keptLists_.clear();
+}
+
+void PageContext::KeepList(std::shared_ptr<ElementCollection> list) {
+    if (keptLists_.size() < kKeptLists) {
+        keptLists_.push_back(std::move(list));
+    } else {
+        keptLists_[nextKept_] = std::move(list);
+        nextKept_ = (nextKept_ + 1) % kKeptLists;
+    }
+}
+
+void PageContext::CheckAlive() const {
+    if (!alive_ || connection_->Closed()) {
+        throw DocumentGone();
+    }
+}
+
+Json PageContext::Evaluate(const std::string& expression, bool byValue) {
+    ++calls_;
+    Json reply;
+    try {
+        reply = connection_->Call("Runtime.evaluate",
+                                  {{"expression", expression},
+                                   {"contextId", contextId_},
+                                   {"returnByValue", byValue},
+                                   {"silent", true}},
+                                  sessionId_);
+    } catch (const PlatformError& e) {
+        if (e.Number() == kErrorTimeout) {
+            // A page that does not answer (a script that never ends) is not asked again through this
+            // document: every later call would wait as long. The browser makes a new one when asked.
+            MarkGone();
+        }
+        throw;
+    }
+    const auto exception = reply.find("exceptionDetails");
+    if (exception != reply.end()) {
+        std::string text = "The page refused the call";
+        if (exception->is_object()) {
+            const auto thrown = exception->find("exception");
+            if (thrown != exception->end() && thrown->is_object() && thrown->contains("description") &&
+                (*thrown)["description"].is_string()) {
+                text = (*thrown)["description"].get<std::string>();
+            } else if (exception->contains("text") && (*exception)["text"].is_string()) {
+                text = (*exception)["text"].get<std::string>();
+            }
+        }
+        text = text.substr(0, text.find('\n'));
+        if (text.find("The document has gone") != std::string::npos) {
+            // The window shows another document now: this one is over for good.
+            MarkGone();
+        }
+        throw PlatformError(text, 0, "Chromium page");
+    }
+    const auto result = reply.find("result");
+    if (result == reply.end() || !result->is_object()) {
+        return Json();
+    }
+    if (!byValue) {
+        return *result;
+    }
+    const auto value = result->find("value");
+    return value != result->end() ? *value : Json();
+}
+
+Json PageContext::Run(const Json& batch) {
+    CheckAlive();
+    Flush();
+    const std::string call = "__qm.run(" + std::to_string(generation_) + "," + BatchText(batch) + ")";
+    Json answer;
+    if (!libraryChecked_) {
+        // A world made for a page that was already open has no library yet: it is put in on first use.
+        answer = Evaluate("globalThis.__qm ? " + call + " : '" + std::string(kMissingLibrary) + "'", true);
+        libraryChecked_ = true;
+        if (answer.is_string() && answer.get<std::string>() == kMissingLibrary) {
+            Evaluate(kPageScript, true);
+            answer = Evaluate(call, true);
+        }
+    } else {
+        answer = Evaluate(call, true);
+    }
+    // The answer names the document that gave it: the first one is this context's document for good.
+    if (!answer.is_array() || answer.size() != 2 || !answer[0].is_number_integer() || !answer[1].is_array()) {
+        throw PlatformError("The page gave no answer", 0, "Chromium page");
+    }
+    if (generation_ == 0) {
+        generation_ = answer[0].get<std::int64_t>();
+    }
+    return std::move(answer[1]);
+}
+
+Json PageContext::RunOne(Json op) {
+    Json batch = Json::array();
+    batch.push_back(std::move(op));
+    Json answer = Run(batch);
+    return answer.empty() ? Json() : std::move(answer[0]);
+}
+
+void PageContext::Write(Json op) {
+    CheckAlive();
+    writes_.push_back(std::move(op));
+    if (!flushPosted_) {
+        flushPosted_ = true;
+        poster_.PostTask([weak = weak_from_this()] {
+            if (const auto self = weak.lock()) {
+                self->flushPosted_ = false;
+                self->Flush();
+            }
+        });
+    }
+}
+
+void PageContext::Flush() {
+    if (writes_.empty() || !alive_) {
+        return;
+    }
+    Json batch = std::move(writes_);
+    writes_ = Json::array();
+    ++writeBatches_;
+    connection_->Send(
+        "Runtime.evaluate",
+        {{"expression", WriteCall(generation_, batch)}, {"contextId", contextId_}, {"silent", true}},
+        sessionId_);
+}
+
+template <typename T>
+std::shared_ptr<T> PageContext::Cached(std::map<int, std::shared_ptr<T>>& cache, int id) {
+    if (id <= 0) {
+        return nullptr;
+    }
+    std::shared_ptr<T>& entry = cache[id];
+    if (!entry) {
+        entry = std::make_shared<T>(shared_from_this(), id);
+    }
+    return entry;
+}
+
+std::shared_ptr<ChromiumDocument> PageContext::DocumentFor(int id) {
+    return Cached(documents_, id);
+}
+
+std::shared_ptr<ChromiumWindow> PageContext::WindowFor(int id) {
+    return Cached(windows_, id);
+}
+
+std::shared_ptr<ChromiumElement> PageContext::ElementFor(int id) {
+    return Cached(elements_, id);
+}
+
+std::shared_ptr<ChromiumStyleSheet> PageContext::SheetFor(int id) {
+    return Cached(sheets_, id);
+}
+
+std::shared_ptr<ChromiumElement> PageContext::TaggedElementFor(const Json& answer) {
+    if (!answer.is_array() || answer.size() != 2) {
+        return nullptr;
+    }
+    auto element = ElementFor(IntFrom(answer[0]));
+    if (element) {
+        element->SetKnownTag(TextFrom(answer[1]));
+    }
+    return element;
+}
+
+std::shared_ptr<ChromiumDocument> PageContext::ExistingDocument() {
+    const auto entry = documents_.find(1);
+    return entry == documents_.end() ? nullptr : entry->second;
+}
+
+std::shared_ptr<ChromiumWindow> PageContext::ExistingWindow() {
+    const auto entry = windows_.find(2);
+    return entry == windows_.end() ? nullptr : entry->second;
+}
+
+std::int64_t PageContext::AddTimeout(std::string code) {
+    const std::int64_t key = nextTimeout_++;
+    timeouts_[key] = std::move(code);
+    return key;
+}
+
+std::optional<std::string> PageContext::TakeTimeout(std::int64_t key) {
+    const auto entry = timeouts_.find(key);
+    if (entry == timeouts_.end()) {
+        return std::nullopt;
+    }
+    std::string code = std::move(entry->second);
+    timeouts_.erase(entry);
+    return code;
+}
+
+void PageContext::SetAttributeInPageWorld(int elementId, const std::string& name, const Variant& value) {
+    CheckAlive();
+    Flush();
+    if (pageWorldContextId_ == 0) {
+        throw PlatformError("The page's script world is not known", 0, "Chromium page");
+    }
+    // The element as an object of the program's world (which also proves that it still exists), then
+    // the same node in the page's world.
+    RunOne({"ident", elementId});
+    ++calls_;
+    const Json object = connection_
+                            ->Call("Runtime.evaluate",
+                                   {{"expression", "__qm.node(" + std::to_string(elementId) + ")"},
+                                    {"contextId", contextId_},
+                                    {"returnByValue", false},
+                                    {"silent", true}},
+                                   sessionId_)
+                            .value("result", Json::object());
+    const std::string objectId = object.value("objectId", std::string());
+    if (objectId.empty()) {
+        throw PlatformError("The element has gone", 0, "Chromium page");
+    }
+    ++calls_;
+    const Json described = connection_->Call("DOM.describeNode", {{"objectId", objectId}}, sessionId_);
+    const Json node = described.value("node", Json::object());
+    if (!node.contains("backendNodeId")) {
+        throw PlatformError("The element has gone", 0, "Chromium page");
+    }
+    ++calls_;
+    const Json resolved = connection_->Call(
+        "DOM.resolveNode",
+        {{"backendNodeId", node["backendNodeId"]}, {"executionContextId", pageWorldContextId_}}, sessionId_);
+    const std::string pageObjectId =
+        resolved.value("object", Json::object()).value("objectId", std::string());
+    if (pageObjectId.empty()) {
+        throw PlatformError("The element has gone", 0, "Chromium page");
+    }
+    ++calls_;
+    // The page's own setAttribute runs here; a page that replaced it only keeps its own handlers where
+    // they were.
+    const Json reply = connection_->Call(
+        "Runtime.callFunctionOn",
+        {{"objectId", pageObjectId},
+         {"functionDeclaration",
+          "function(n, v) { if (v === null) this.removeAttribute(n); else this.setAttribute(n, v); }"},
+         {"arguments", Json::array({Json{{"value", name}}, Json{{"value", ValueToJson(value)}}})},
+         {"silent", true}},
+        sessionId_);
+    if (reply.contains("exceptionDetails")) {
+        throw PlatformError("The page refused the attribute " + name, 0, "Chromium page");
+    }
+    connection_->Send("Runtime.releaseObject", {{"objectId", pageObjectId}}, sessionId_);
+    connection_->Send("Runtime.releaseObject", {{"objectId", objectId}}, sessionId_);
+}
+
+}  // namespace qm::cr
