@@ -5,12 +5,11 @@
 
 #include "base/platform_error.h"
 #include "platform/sim/sim_event_loop.h"
+#include "platform/sim/sim_window.h"
 
 namespace qm::sim {
 
 namespace {
-
-const PlatformError kBrowserGone(kDisconnectedText, kErrorDisconnected);
 
 // The program owns its input component alone; the world keeps the state behind it so that tests can
 // still read it once the program has let go.
@@ -142,7 +141,7 @@ SimBrowser::~SimBrowser() = default;
 void SimBrowser::CheckCall() const {
     world_.NoteCall();
     if (!liveness_->alive) {
-        throw kBrowserGone;
+        throw kGone;
     }
 }
 

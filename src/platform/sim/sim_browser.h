@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_dom.h"
+#include "platform/sim/sim_document.h"
 #include "ports/browser.h"
 #include "ports/browser_factory.h"
 #include "ports/hidden_browser.h"
