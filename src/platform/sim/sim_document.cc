@@ -8,7 +8,7 @@
 
 #include "base/platform_error.h"
 #include "base/text.h"
-#include "platform/sim/sim_browser.h"
+#include "platform/sim/sim_browser_world.h"
 #include "platform/sim/sim_collection.h"
 #include "platform/sim/sim_style_sheet.h"
 #include "platform/sim/sim_window.h"

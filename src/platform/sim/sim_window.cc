@@ -1,7 +1,7 @@
 #include "platform/sim/sim_window.h"
 
 #include "base/platform_error.h"
-#include "platform/sim/sim_browser.h"
+#include "platform/sim/sim_browser_world.h"
 #include "platform/sim/sim_document.h"
 #include "platform/sim/sim_event_loop.h"
 
