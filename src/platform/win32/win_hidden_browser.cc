@@ -4,7 +4,7 @@
 #include <exdispid.h>
 
 #include "base/platform_error.h"
-#include "platform/win32/win_browser.h"
+#include "platform/win32/win_browser_events.h"
 #include "platform/win32/win_guids.h"
 
 namespace qm::win {

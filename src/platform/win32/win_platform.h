@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/win32/win_browser.h"
+#include "platform/win32/win_browser_factory.h"
 #include "platform/win32/win_desktop.h"
 #include "platform/win32/win_event_loop.h"
 #include "platform/win32/win_file_system.h"
