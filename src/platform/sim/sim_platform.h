@@ -1,16 +1,25 @@
 #pragma once
 
 #include "platform/sim/sim_browser.h"
+#include "platform/sim/sim_browser_world.h"
+#include "platform/sim/sim_collection.h"
 #include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_document.h"
+#include "platform/sim/sim_element.h"
 #include "platform/sim/sim_event_loop.h"
 #include "platform/sim/sim_files.h"
+#include "platform/sim/sim_hidden_browser.h"
 #include "platform/sim/sim_power.h"
 #include "platform/sim/sim_process.h"
 #include "platform/sim/sim_renderer.h"
 #include "platform/sim/sim_service_manager.h"
 #include "platform/sim/sim_settings_store.h"
+#include "platform/sim/sim_shell_windows.h"
 #include "platform/sim/sim_startup_list.h"
+#include "platform/sim/sim_style_sheet.h"
 #include "platform/sim/sim_tray_icon.h"
+#include "platform/sim/sim_ui_probe.h"
+#include "platform/sim/sim_window.h"
 #include "ports/platform.h"
 
 namespace qm::sim {

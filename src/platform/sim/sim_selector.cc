@@ -5,7 +5,7 @@
 
 #include "base/text.h"
 #include "base/variant.h"
-#include "platform/sim/sim_dom.h"
+#include "platform/sim/sim_element.h"
 
 namespace qm::sim {
 

@@ -2,10 +2,16 @@
 
 #include <string>
 
-#include "platform/win32/win_browser.h"
+#include "platform/win32/win_browser_factory.h"
+#include "platform/win32/win_desktop.h"
 #include "platform/win32/win_event_loop.h"
+#include "platform/win32/win_file_system.h"
+#include "platform/win32/win_power.h"
+#include "platform/win32/win_process_services.h"
+#include "platform/win32/win_registry_settings_store.h"
 #include "platform/win32/win_renderer.h"
-#include "platform/win32/win_services.h"
+#include "platform/win32/win_service_manager.h"
+#include "platform/win32/win_startup_list.h"
 #include "platform/win32/win_tray_icon.h"
 #include "ports/platform.h"
 

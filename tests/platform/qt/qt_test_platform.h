@@ -12,7 +12,7 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_renderer.h"
 #include "platform/qt/qt_tray_icon.h"
-#include "platform/sim/sim_browser.h"
+#include "platform/sim/sim_browser_world.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_event_loop.h"
 #include "platform/sim/sim_process.h"

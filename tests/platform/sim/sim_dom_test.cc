@@ -1,4 +1,4 @@
-#include "platform/sim/sim_dom.h"
+#include "platform/sim/sim_document.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/sim/sim_dom.h"
+#include "platform/sim/sim_document.h"
 #include "platform/sim/sim_platform.h"
 
 namespace qm::sim {

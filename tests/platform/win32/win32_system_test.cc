@@ -13,12 +13,17 @@
 #include <vector>
 
 #include "platform/win32/win32_check.h"
-#include "platform/win32/win_browser.h"
+#include "platform/win32/win_browser_events.h"
+#include "platform/win32/win_desktop.h"
 #include "platform/win32/win_event_loop.h"
 #include "platform/win32/win_guids.h"
 #include "platform/win32/win_hidden_browser.h"
-#include "platform/win32/win_services.h"
+#include "platform/win32/win_power.h"
+#include "platform/win32/win_process_services.h"
+#include "platform/win32/win_registry_settings_store.h"
+#include "platform/win32/win_startup_list.h"
 #include "platform/win32/win_tray_icon.h"
+#include "platform/win32/win_ui_probe.h"
 
 namespace qm::win {
 namespace {

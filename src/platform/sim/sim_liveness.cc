@@ -1,0 +1,7 @@
+#include "platform/sim/sim_liveness.h"
+
+namespace qm::sim {
+
+const PlatformError kGone(kDisconnectedText, kErrorDisconnected);
+
+}  // namespace qm::sim
