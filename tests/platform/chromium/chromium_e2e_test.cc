@@ -310,7 +310,7 @@ TEST_F(ChromiumEndToEndTest, CrashedPageEndsItsMonitor) {
     ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_target.html")));
     ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(first) != nullptr; }));
     h.world->Connection().Send("Page.crash", Json::object(), driver);
-    ASSERT_TRUE(h.RunUntil([&] { return h.app->Hub().IEMonitors.empty(); }, 3000));
+    ASSERT_TRUE(h.RunUntil([&] { return h.app->Hub().IEMonitors.empty(); }, 10000));
     EXPECT_FALSE(h.app->Hub().IsIEValid(first));
     EXPECT_TRUE(h.app->Running());
 }
