@@ -55,6 +55,16 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     // Starts the connection and attaches to the browser's pages. Throws PlatformError when the browser
     // does not answer.
     void Start();
+    // Watches a browser started anew after the last one has gone: the watched windows, the probes and
+    // the shell's listeners stay, the new browser's pages join them as they appear. Throws PlatformError
+    // when the new browser does not answer.
+    void Reconnect(std::unique_ptr<CdpConnection> connection);
+    // Stops watching and leaves the browser to the person: pages held at their start run, page requests
+    // are no longer stopped, and every session of the program is let go, so that the browser goes on
+    // as if the program had never been there. The connection stays open (the browser ends when it
+    // closes); every browser reports OnQuit. Failures are ignored: a browser that has gone needs none of
+    // this.
+    void StopWatching();
     // Called on the user-interface thread once the browser has gone.
     void SetOnDisconnected(std::function<void()> handler) { onDisconnected_ = std::move(handler); }
     bool Disconnected() const { return disconnected_; }
