@@ -22,7 +22,7 @@ int WatchBrowser(const Arguments& args, Loop& loop, Extra&&... extra) {
         std::make_unique<cr::CdpConnection>(browser.TakeReadEnd(), browser.TakeWriteEnd()), loop, loop);
     // The program watches the browser it started; once that has gone there is nothing left to watch.
     world->SetOnDisconnected([&loop] { loop.Quit(); });
-    world->Start();
+    world->Start(args.browser.startUrl);
 
     PlatformBundle platform(loop, world, std::forward<Extra>(extra)...);
     WinSystem app(platform.platform);
