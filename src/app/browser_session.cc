@@ -98,8 +98,10 @@ void BrowserSession::Open(const std::string& address) {
 }
 
 void BrowserSession::LeaveOpen() {
-    if (!BrowserRunning() || options_.userDataDir.empty()) {
-        return;  // nothing to leave, or a temporary profile that goes with the program
+    // Nothing to leave; a temporary profile goes with the program; and a browser without windows would be
+    // of no use to anyone once the program has gone.
+    if (!BrowserRunning() || options_.userDataDir.empty() || options_.headless) {
+        return;
     }
     world_->StopWatching();
     world_->Connection().Stop();

@@ -39,7 +39,8 @@ class BrowserSession {
     void Open(const std::string& address);
 
     // The end of the run as Shut Down asks for it: the program stops watching and the browser stays
-    // open for the person. A browser on a temporary profile is closed all the same (its profile goes).
+    // open for the person. A browser on a temporary profile (its profile goes) or one without windows
+    // (nobody could use it) is closed all the same.
     void LeaveOpen();
 
     // How many times the browser has been started, and the process of the one running (for tests).

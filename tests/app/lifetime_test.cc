@@ -344,15 +344,20 @@ TEST_F(LifetimeTest, ShutDownLeavesTheBrowserRunningUnwatched) {
         EXPECT_NE(text.find(letGo), std::string::npos) << letGo;
     }
 
-    // A session on a temporary profile closes its browser all the same.
-    fs::remove(log);
-    options.userDataDir.clear();
-    {
-        BrowserSession session(options, loop, loop);
-        session.Start();
-        session.LeaveOpen();
+    // A browser on a temporary profile, or one without windows, is closed all the same.
+    cr::ChromiumOptions temporary = options;
+    temporary.userDataDir.clear();
+    cr::ChromiumOptions headless = options;
+    headless.headless = true;
+    for (const cr::ChromiumOptions& closed : {temporary, headless}) {
+        fs::remove(log);
+        {
+            BrowserSession session(closed, loop, loop);
+            session.Start();
+            session.LeaveOpen();
+        }
+        EXPECT_TRUE(WaitUntil([&] { return Count(Read(log), "end ") == 1; })) << closed.headless;
     }
-    EXPECT_TRUE(WaitUntil([&] { return Count(Read(log), "end ") == 1; }));
     ::kill(browser, SIGTERM);
 }
 
