@@ -51,9 +51,9 @@ void BrowserSession::Launch(const std::string& firstPage) {
         if (!world_) {
             world_ = cr::ChromiumWorld::Create(std::move(connection), loop_, poster_);
             world_->SetOnDisconnected([this] { OnBrowserGone(); });
-            world_->Start();
+            world_->Start(firstPage);
         } else {
-            world_->Reconnect(std::move(connection));
+            world_->Reconnect(std::move(connection), firstPage);
         }
     } catch (const PlatformError&) {
         // A browser that found its profile taken after all (another one started on it a moment ago)

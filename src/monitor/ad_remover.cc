@@ -180,9 +180,11 @@ bool AdRemover::Yield(const std::function<bool()>& keepGoing) {
 void AdRemover::FloatPass(PageDocument& doc, const std::function<bool()>& keepGoing) {
     for (const auto& div : TagsOf(doc, "DIV")) {
         Element& d = Deref(div);
-        const std::string position = ToLowerAscii(d.GetStyle(StyleProperty::Position));
-        const std::string text = d.InnerText();
-        if (position == "absolute" && (text.empty() || text == " ")) {
+        // The text is read only of a layer that its position already qualifies: reading it costs the
+        // page a layout, and changes nothing.
+        const bool absolute = ToLowerAscii(d.GetStyle(StyleProperty::Position)) == "absolute";
+        const std::string text = absolute ? d.InnerText() : std::string();
+        if (absolute && (text.empty() || text == " ")) {
             const std::shared_ptr<ElementCollection> images = Require(Require(d.All())->Tags("IMG"));
             const std::int32_t count = images->Length();
             for (std::int32_t i = 0; i < count; ++i) {

@@ -115,7 +115,9 @@ std::int64_t CdpConnection::Write(const std::string& method,
             return -1;
         }
         // Registered before the message goes out: the reply may come back before Write returns.
-        *track = std::make_shared<Pending>();
+        if (!*track) {
+            *track = std::make_shared<Pending>();
+        }
         (*track)->sessionId = sessionId;
         pending_[id] = *track;
     }
@@ -193,6 +195,15 @@ Json CdpConnection::Call(const std::string& method,
 
 bool CdpConnection::Send(const std::string& method, Json params, const std::string& sessionId) {
     return Write(method, std::move(params), sessionId, nullptr) >= 0;
+}
+
+bool CdpConnection::Send(const std::string& method,
+                         Json params,
+                         const std::string& sessionId,
+                         std::function<void(bool ok)> onReply) {
+    auto pending = std::make_shared<Pending>();
+    pending->onReply = std::move(onReply);
+    return Write(method, std::move(params), sessionId, &pending) >= 0;
 }
 
 void CdpConnection::ReadLoop() {
@@ -290,6 +301,9 @@ void CdpConnection::HandleReply(std::int64_t id, Json& message) {
         pending->done = true;
     }
     replied_.notify_all();
+    if (pending->onReply) {
+        pending->onReply(pending->ok);
+    }
 }
 
 }  // namespace qm::cr

@@ -59,6 +59,13 @@ class CdpConnection {
     // Sends `method` without waiting; the reply is dropped. Answers false when the connection is closed
     // (nothing is sent then).
     bool Send(const std::string& method, Json params = Json::object(), const std::string& sessionId = {});
+    // Sends `method` without waiting; `onReply` runs on the I/O thread when the reply comes, with whether
+    // the browser did what was asked. It never runs when no reply comes (the connection or the page has
+    // gone). It must not throw.
+    bool Send(const std::string& method,
+              Json params,
+              const std::string& sessionId,
+              std::function<void(bool ok)> onReply);
 
     bool Closed() const { return closed_.load(); }
     // Fails at once every call still waiting for an answer from `sessionId` (its page crashed or went
@@ -78,6 +85,7 @@ class CdpConnection {
         Json result;
         std::string error;
         std::int32_t code = 0;
+        std::function<void(bool ok)> onReply;  // a Send that wants to hear of its reply
     };
 
     // Sends one message; with `track`, registers a call waiting for its reply first. -1 when the

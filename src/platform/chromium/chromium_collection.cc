@@ -26,12 +26,18 @@ void ChromiumCollection::Load() {
             throw PlatformError("The page gave no list", 0, "Chromium page");
         }
         items.reserve(records.size());
+        const bool batched = context_->GetBatching() == PageContext::Batching::Batched;
         for (const Json& r : records) {
-            if (!r.is_array() || r.size() < 12) {
+            if (!r.is_array() || r.size() < 14) {
                 continue;
             }
             auto element = context_->ElementFor(IntFrom(r[0]));
             if (!element) {
+                continue;
+            }
+            if (!batched) {
+                element->ClearSnapshot();
+                items.push_back(std::move(element));
                 continue;
             }
             ElementSnapshot s;
@@ -47,6 +53,17 @@ void ChromiumCollection::Load() {
             }
             s.position = TextFrom(r[10]);
             s.visibility = TextFrom(r[11]);
+            if (r[12].is_array()) {
+                s.images.emplace();
+                for (const Json& id : r[12]) {
+                    if (IntFrom(id) > 0) {
+                        s.images->push_back(IntFrom(id));
+                    }
+                }
+            }
+            if (r[13].is_array() && r[13].size() == 2 && r[13][1].is_number_integer()) {
+                s.frame.emplace(IntFrom(r[13][0]), IntFrom(r[13][1]));
+            }
             if (s.parentId > 0) {
                 // The parent's href is what the program reads of a link around an image.
                 if (const auto parent = context_->ElementFor(s.parentId)) {
@@ -55,6 +72,18 @@ void ChromiumCollection::Load() {
                 }
             }
             element->SetSnapshot(std::move(s));
+            items.push_back(std::move(element));
+        }
+    }
+    count_ = static_cast<std::int32_t>(items.size());
+    items_ = std::move(items);
+}
+
+void ChromiumCollection::SetKnownItems(const std::vector<int>& ids) {
+    std::vector<std::shared_ptr<ChromiumElement>> items;
+    items.reserve(ids.size());
+    for (const int id : ids) {
+        if (auto element = context_->ElementFor(id)) {
             items.push_back(std::move(element));
         }
     }
@@ -91,6 +120,9 @@ std::shared_ptr<ElementCollection> ChromiumCollection::Tags(const std::string& n
     const std::string upper = ToUpperAscii(name);
     auto list = std::make_shared<ChromiumCollection>(context_, scopeId_, upper,
                                                      /*empty=*/empty_ || (!tag_.empty() && tag_ != upper));
+    if (!knownTag_.empty() && knownTag_ == upper && !empty_ && tag_.empty()) {
+        list->SetKnownItems(knownIds_);
+    }
     context_->KeepList(list);
     return list;
 }

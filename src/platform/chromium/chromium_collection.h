@@ -15,9 +15,11 @@ class ChromiumElement;
 class PageContext;
 
 // A list of elements: everything below a document or element, possibly narrowed to one tag. A narrowed
-// list is read whole at its first use (one call answers every element's tag, parent, size, src, href,
-// inline position and visibility, and the text of DIV elements); the whole-document list answers its
-// length alone and is read whole only when an item is asked for. Once read, the list is a snapshot.
+// list is read whole at its first use: one call answers every element's tag, parent, size, src, href,
+// inline position and visibility, and what the ad passes read of layers and frames (the text and the
+// images of a layer positioned absolutely, a frame's window and whether its document may be read). The
+// whole-document list answers its length alone and is read whole only when an item is asked for. Once
+// read, the list is a snapshot.
 class ChromiumCollection final : public ElementCollection {
   public:
     ChromiumCollection(std::shared_ptr<PageContext> context,
@@ -30,8 +32,17 @@ class ChromiumCollection final : public ElementCollection {
     std::shared_ptr<Element> Item(std::int32_t index) override;
     std::shared_ptr<ElementCollection> Tags(const std::string& name) override;
 
+    // What a batched read already told of the elements of tag `tag` below this scope: that list is
+    // answered from it without a call.
+    void SetKnownTagged(std::string tag, std::vector<int> ids) {
+        knownTag_ = std::move(tag);
+        knownIds_ = std::move(ids);
+    }
+
   private:
     void Load();
+    // The list as a batched read told it, without a call.
+    void SetKnownItems(const std::vector<int>& ids);
 
     std::shared_ptr<PageContext> context_;
     int scopeId_;
@@ -39,6 +50,8 @@ class ChromiumCollection final : public ElementCollection {
     bool empty_;
     std::optional<std::int32_t> count_;
     std::optional<std::vector<std::shared_ptr<ChromiumElement>>> items_;
+    std::string knownTag_;
+    std::vector<int> knownIds_;
 };
 
 }  // namespace qm::cr

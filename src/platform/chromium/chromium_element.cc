@@ -94,6 +94,9 @@ std::string ChromiumElement::TagName() {
 
 std::shared_ptr<ElementCollection> ChromiumElement::All() {
     auto list = std::make_shared<ChromiumCollection>(context_, id_, std::string());
+    if (snapshot_ && snapshot_->images) {
+        list->SetKnownTagged("IMG", *snapshot_->images);
+    }
     context_->KeepList(list);
     return list;
 }
@@ -124,6 +127,13 @@ Variant ChromiumElement::Height() {
 }
 
 std::shared_ptr<PageWindow> ChromiumElement::ContentWindow() {
+    if (snapshot_ && snapshot_->frame) {
+        const auto window = context_->WindowFor(snapshot_->frame->first);
+        if (window) {
+            window->SetKnownDocument(snapshot_->frame->second);
+        }
+        return window;
+    }
     return context_->WindowFor(IntFrom(context_->RunOne({"cwin", id_})));
 }
 

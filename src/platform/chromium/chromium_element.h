@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/variant.h"
 #include "ports/element_collection.h"
@@ -24,9 +26,14 @@ struct ElementSnapshot {
     Variant height;
     Variant src;
     Variant href;
-    std::optional<std::string> innerText;  // read for DIV elements only
+    // Read only for a layer positioned absolutely.
+    std::optional<std::string> innerText;
     std::string position;
     std::string visibility;
+    // The images inside, read only for a layer positioned absolutely that has no text.
+    std::optional<std::vector<int>> images;
+    // For an inline frame: its window (0: none) and that window's document (-1: refused, another site).
+    std::optional<std::pair<int, int>> frame;
 };
 
 // An element of the document, known to the page library by number. What a batched read told of it
@@ -53,6 +60,7 @@ class ChromiumElement final : public Element {
 
     int Id() const { return id_; }
     void SetSnapshot(ElementSnapshot snapshot);
+    void ClearSnapshot() { snapshot_.reset(); }
     // What the parent's side of a batched read tells: its tag and its href.
     void SetKnownTag(const std::string& tag) { tag_ = tag; }
     void SetKnownHref(Variant href) { knownHref_ = std::move(href); }

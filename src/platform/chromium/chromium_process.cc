@@ -105,7 +105,8 @@ std::string MakeTemporaryProfile() {
 }
 
 // The browser's command line: headless unless the extra flags say how, the protocol on the pipe, the
-// profile and the first page.
+// profile, and a blank first page: the start page is loaded by the program once it watches the browser
+// (ChromiumWorld::Start), so that no page runs before the program can see it.
 std::vector<std::string> BrowserArguments(const ChromiumOptions& options, const std::string& userDataDir) {
     std::vector<std::string> args = {options.program};
     if (options.headless) {
@@ -120,7 +121,7 @@ std::vector<std::string> BrowserArguments(const ChromiumOptions& options, const 
     args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
     args.push_back("--remote-debugging-pipe");
     args.push_back("--user-data-dir=" + userDataDir);
-    args.push_back(options.startUrl);
+    args.push_back("about:blank");
     return args;
 }
 

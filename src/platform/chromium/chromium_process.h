@@ -18,7 +18,8 @@ struct ChromiumOptions {
     // A profile folder of the program's own; empty: a fresh temporary folder that is removed again when
     // the browser is gone.
     std::string userDataDir;
-    // The first page.
+    // The first page to show. The browser itself starts on a blank page; the start page is handed to
+    // ChromiumWorld::Start, which loads it once the program watches the browser.
     std::string startUrl = "about:blank";
     // More command-line flags.
     std::vector<std::string> extraArgs;

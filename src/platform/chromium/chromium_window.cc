@@ -1,5 +1,7 @@
 #include "platform/chromium/chromium_window.h"
 
+#include <utility>
+
 #include "base/platform_error.h"
 #include "platform/chromium/chromium_document.h"
 #include "platform/chromium/json_fields.h"
@@ -7,7 +9,19 @@
 
 namespace qm::cr {
 
+void ChromiumWindow::SetKnownDocument(int id) {
+    knownDocument_ = id;
+    knownAtCall_ = context_->CallCount();
+}
+
 std::shared_ptr<PageDocument> ChromiumWindow::Document() {
+    const std::optional<int> known = std::exchange(knownDocument_, std::nullopt);
+    if (known && knownAtCall_ == context_->CallCount() && context_->Alive()) {
+        if (*known < 0) {
+            throw PlatformError("Permission denied", 0, "Chromium page");
+        }
+        return context_->DocumentFor(*known);
+    }
     // A frame of another site refuses: the page library's read throws the browser's security error.
     return context_->DocumentFor(IntFrom(context_->RunOne({"wdoc", id_})));
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ports/page_document.h"
@@ -26,10 +27,15 @@ class ChromiumWindow final : public PageWindow {
     std::unique_ptr<EventConnection> Connect(std::weak_ptr<PageWindowEvents> sink) override;
 
     void FireBeforeUnload();
+    // What a batched read told of this frame's document (its number, or -1: refused). It answers the
+    // next Document() as long as nothing else has been read from the page since.
+    void SetKnownDocument(int id);
 
   private:
     std::shared_ptr<PageContext> context_;
     int id_;
+    std::optional<int> knownDocument_;
+    int knownAtCall_ = 0;
     SinkList<PageWindowEvents> sinks_;
 };
 

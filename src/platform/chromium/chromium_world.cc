@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "base/platform_error.h"
 #include "platform/chromium/chromium_browser.h"
@@ -105,6 +107,7 @@ ChromiumWorld::~ChromiumWorld() {
             }
         }
         target->hostTimer.reset();
+        target->graceTimer.reset();
     }
     for (const auto& grave : graveyard_) {
         grave.context->ReleaseObjects();
@@ -137,11 +140,12 @@ void ChromiumWorld::SweepGraveyard() {
     });
 }
 
-void ChromiumWorld::Start() {
+void ChromiumWorld::Start(const std::string& startUrl) {
     if (started_) {
         return;
     }
     started_ = true;
+    startUrl_ = IsBlankAddress(startUrl) ? std::string() : startUrl;
     // The I/O thread deals with what cannot wait (see IoThreadDispatcher) and posts the rest here.
     connection_->Start(IoThreadDispatcher::HandlersFor(
         std::make_shared<IoThreadDispatcher>(weak_from_this(), poster_, *connection_, gate_)));
@@ -157,7 +161,7 @@ void ChromiumWorld::Start() {
     connection_->Call("Fetch.enable", DocumentRequestPatterns());
 }
 
-void ChromiumWorld::Reconnect(std::unique_ptr<CdpConnection> connection) {
+void ChromiumWorld::Reconnect(std::unique_ptr<CdpConnection> connection, const std::string& startUrl) {
     // What is left of the old browser has gone with it.
     HandleDisconnect();
     connection_->Stop();
@@ -165,7 +169,7 @@ void ChromiumWorld::Reconnect(std::unique_ptr<CdpConnection> connection) {
     gate_ = MakeGate(*connection_);
     disconnected_ = false;
     started_ = false;
-    Start();
+    Start(startUrl);
 }
 
 void ChromiumWorld::StopWatching() {
@@ -317,6 +321,11 @@ void ChromiumWorld::OnAttached(const Json& params) {
     if (waiting && opener && opener->alive &&
         (opener->role == PageTarget::Role::Browser || opener->role == PageTarget::Role::Hosted)) {
         target->role = PageTarget::Role::Popup;
+        if (opener->role == PageTarget::Role::Browser && !opener->announced) {
+            // Nobody watches the opener yet: the new window waits, paused, with its requests held.
+            opener->heldPopups.push_back(target);
+            return;
+        }
         DecidePopup(target, opener);
         return;
     }
@@ -363,12 +372,33 @@ void ChromiumWorld::AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bo
     auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
     target->browser = browser;
     shell_->Add(browser);
-    std::weak_ptr<ChromiumShellWindows> shell = shell_;
-    poster_.PostTask([shell] {
-        if (const auto s = shell.lock()) {
-            s->FireWindowRegistered();
+    // Announced after the current event, as the shell announces a new window.
+    poster_.PostTask([weakWorld = weak_from_this(), weakTarget = std::weak_ptr<PageTarget>(target)] {
+        const auto world = weakWorld.lock();
+        const auto page = weakTarget.lock();
+        if (world && page) {
+            world->Announce(page);
         }
     });
+}
+
+void ChromiumWorld::Announce(const std::shared_ptr<PageTarget>& target) {
+    if (!target->alive || target->announced) {
+        return;
+    }
+    target->announced = true;
+    shell_->FireWindowRegistered();
+    // The program watches the page now: what it asked for meanwhile is decided as it would have been.
+    const auto held = std::exchange(target->heldPopups, {});
+    for (const auto& weakPopup : held) {
+        const auto popup = weakPopup.lock();
+        if (popup && popup->alive && popup->role == PageTarget::Role::Popup && target->alive) {
+            DecidePopup(popup, target);
+        }
+    }
+    if (!startUrl_.empty() && target->alive && target->role == PageTarget::Role::Browser) {
+        connection_->Send("Page.navigate", {{"url", std::exchange(startUrl_, {})}}, target->sessionId);
+    }
 }
 
 void ChromiumWorld::DecidePopup(const std::shared_ptr<PageTarget>& popup,
@@ -444,14 +474,21 @@ void ChromiumWorld::HostPopup(const std::shared_ptr<PageTarget>& popup,
 
     std::weak_ptr<ChromiumWorld> weakWorld = weak_from_this();
     std::weak_ptr<PageTarget> weakPopup = popup;
-    popup->hostTimer = loop_.CreateTimer([weakWorld, weakPopup] {
+    const auto closeIf = [weakWorld, weakPopup](bool onlyWithoutRequest) {
         const auto world = weakWorld.lock();
         const auto target = weakPopup.lock();
-        if (world && target && target->alive && target->role == PageTarget::Role::Hosted) {
+        if (world && target && target->alive && target->role == PageTarget::Role::Hosted &&
+            !(onlyWithoutRequest && target->requestedSinceHosted)) {
             world->ClosePopup(target);
         }
-    });
+    };
+    popup->hostTimer = loop_.CreateTimer([closeIf] { closeIf(false); });
     popup->hostTimer->Start(kHostedPopupMs);
+    // An opener that sends its blank window somewhere does so right after window.open() returns; one
+    // that writes into the window instead makes no request at all, and what it wrote is never shown for
+    // long.
+    popup->graceTimer = loop_.CreateTimer([closeIf] { closeIf(true); });
+    popup->graceTimer->Start(kBlankPopupGraceMs);
 }
 
 void ChromiumWorld::KillPausedPopup(const std::shared_ptr<PageTarget>& popup) {
@@ -459,16 +496,36 @@ void ChromiumWorld::KillPausedPopup(const std::shared_ptr<PageTarget>& popup) {
     ++killedPopups_;
     // Whatever page request it made or makes fails: its page never reaches the network.
     gate_->Decide(popup->targetId, false);
-    if (!popup->canAccessOpener) {
-        connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
-        return;
+    // None of this is waited for. A popup that can reach its opener holds the opener inside
+    // window.open() until it is let run, so it is always let run, and it is closed first: the browser
+    // ends it before it runs anything. (Closed and never let run, it would neither close nor let its
+    // opener go.)
+    switch (killSequence_) {
+        case KillSequence::CloseThenResume:
+            SendClose(popup, "Target.closeTarget");
+            connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
+            break;
+        case KillSequence::PageCloseThenResume:
+            SendClose(popup, "Page.close");
+            connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
+            break;
+        case KillSequence::BlankResumeClose:
+            connection_->Send("Page.navigate", {{"url", "about:blank"}}, popup->sessionId);
+            connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
+            SendClose(popup, "Target.closeTarget");
+            break;
     }
-    // A popup that can reach its opener is closed only after it was let go to a blank page: the opener
-    // is held inside window.open() until then. They go out together, so the popup's own page never
-    // runs.
-    connection_->Send("Page.navigate", {{"url", "about:blank"}}, popup->sessionId);
-    connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), popup->sessionId);
-    connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
+}
+
+void ChromiumWorld::SendClose(const std::shared_ptr<PageTarget>& popup, const char* method) {
+    const bool perPage = std::string_view(method) == "Page.close";
+    Json params = perPage ? Json::object() : Json{{"targetId", popup->targetId}};
+    const std::string session = perPage ? popup->sessionId : std::string();
+    if (const auto acknowledged = onCloseAcknowledged_) {
+        connection_->Send(method, std::move(params), session, [acknowledged](bool) { (*acknowledged)(); });
+    } else {
+        connection_->Send(method, std::move(params), session);
+    }
 }
 
 void ChromiumWorld::ClosePopup(const std::shared_ptr<PageTarget>& popup) {
@@ -477,8 +534,9 @@ void ChromiumWorld::ClosePopup(const std::shared_ptr<PageTarget>& popup) {
     }
     popup->role = PageTarget::Role::Closing;
     popup->hostTimer.reset();
+    popup->graceTimer.reset();
     gate_->Decide(popup->targetId, false);
-    connection_->Send("Target.closeTarget", {{"targetId", popup->targetId}});
+    SendClose(popup, "Target.closeTarget");
 }
 
 void ChromiumWorld::OnRequestPaused(const std::shared_ptr<PageTarget>& target, const Json& params) {
@@ -495,6 +553,7 @@ void ChromiumWorld::OnRequestPaused(const std::shared_ptr<PageTarget>& target, c
         connection_->Send("Fetch.continueRequest", {{"requestId", requestId}}, target->sessionId);
         return;
     }
+    target->requestedSinceHosted = true;
     const std::string url = StringField(params.value("request", Json::object()), "url");
     const auto host = target->host;
     const bool cancelled = host->FireBeforeNavigate2(url);
@@ -515,6 +574,14 @@ void ChromiumWorld::MarkGone(const std::shared_ptr<PageTarget>& target) {
     BuryPrograms(*target);
     target->current.reset();
     target->hostTimer.reset();
+    target->graceTimer.reset();
+    // New windows that waited for this page's announcement had no one to ask for them.
+    for (const auto& weakPopup : std::exchange(target->heldPopups, {})) {
+        if (const auto popup = weakPopup.lock();
+            popup && popup->alive && popup->role == PageTarget::Role::Popup) {
+            KillPausedPopup(popup);
+        }
+    }
     if (const auto browser = target->browser.lock()) {
         shell_->Remove(*browser);
         browser->FireOnQuit();
@@ -631,6 +698,7 @@ void ChromiumWorld::OnFrameNavigated(const std::shared_ptr<PageTarget>& target, 
         auto browser = std::make_shared<ChromiumBrowser>(weak_from_this(), target);
         target->browser = browser;
         shell_->Add(browser);
+        target->announced = true;
         shell_->FireWindowRegistered();
     }
 }
@@ -651,10 +719,10 @@ void ChromiumWorld::OnContextCreated(const std::shared_ptr<PageTarget>& target, 
         // The world's earlier document has gone; the same world now serves a new one.
         Bury(existing->second.program);
         info.program =
-            std::make_shared<PageContext>(connection_, poster_, target->sessionId, id, info.frameId);
+            std::make_shared<PageContext>(connection_, loop_, poster_, target->sessionId, id, info.frameId);
     } else if (StringField(context, "name") == kWorldName && !info.pageWorld) {
         info.program =
-            std::make_shared<PageContext>(connection_, poster_, target->sessionId, id, info.frameId);
+            std::make_shared<PageContext>(connection_, loop_, poster_, target->sessionId, id, info.frameId);
     }
     if (info.pageWorld) {
         for (auto& [otherId, other] : target->contexts) {
@@ -812,8 +880,8 @@ void ChromiumWorld::OnNewDocument(const std::shared_ptr<PageTarget>& target,
     }
     // The window kept its world but shows a new document (a new window's first, empty document was
     // replaced): to the program that is a new document with new objects.
-    auto fresh =
-        std::make_shared<PageContext>(connection_, poster_, target->sessionId, contextId, old->FrameId());
+    auto fresh = std::make_shared<PageContext>(connection_, loop_, poster_, target->sessionId, contextId,
+                                               old->FrameId());
     fresh->SetGeneration(generation);
     fresh->SetPageWorldContextId(old->PageWorldContextId());
     entry->second.program = fresh;

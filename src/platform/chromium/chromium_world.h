@@ -54,11 +54,18 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
 
     // Starts the connection and attaches to the browser's pages. Throws PlatformError when the browser
     // does not answer.
-    void Start();
-    // Watches a browser started anew after the last one has gone: the watched windows, the probes and
-    // the shell's listeners stay, the new browser's pages join them as they appear. Throws PlatformError
-    // when the new browser does not answer.
-    void Reconnect(std::unique_ptr<CdpConnection> connection);
+    //
+    // `startUrl` (none when empty) is the first page to show. The browser is started on a blank page, and
+    // the start page is loaded into that page only once every page is attached, every new window is
+    // caught and every page request stops at the gate, and once the page has been announced to the
+    // shell's listeners: the program, started before the loop runs, then watches it from its first
+    // request. Until a page has been announced, the new windows it asks for wait, paused, for its
+    // announcement.
+    void Start(const std::string& startUrl = {});
+    // Watches a browser started anew after the last one has gone (its start page loaded as by Start): the
+    // watched windows, the probes and the shell's listeners stay, the new browser's pages join them as they
+    // appear. Throws PlatformError when the new browser does not answer.
+    void Reconnect(std::unique_ptr<CdpConnection> connection, const std::string& startUrl = {});
     // Stops watching and leaves the browser to the person: pages held at their start run, page requests
     // are no longer stopped, and every session of the program is let go, so that the browser goes on
     // as if the program had never been there. The connection stays open (the browser ends when it
@@ -91,6 +98,28 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     int KilledPopupCount() const { return killedPopups_; }
     // Called whenever a killed popup's target is confirmed closed (for measurements).
     void SetOnPopupClosed(std::function<void()> handler) { onPopupClosed_ = std::move(handler); }
+    // Called when the browser answers the call that closes a killed popup, on the connection's I/O thread
+    // (for measurements; the handler must not throw).
+    void SetOnPopupCloseAcknowledged(std::function<void()> handler) {
+        onCloseAcknowledged_ =
+            handler ? std::make_shared<std::function<void()>>(std::move(handler)) : nullptr;
+    }
+
+    // How a popup that has not run is ended. Every way fails its page requests at the gate first, so its
+    // page is never requested, and lets its opener go on past window.open().
+    enum class KillSequence {
+        // The target is closed, then let run: the browser ends it before it runs anything.
+        CloseThenResume,
+        // The same through the page's own close.
+        PageCloseThenResume,
+        // Sent to a blank page, let run, then closed: the way of earlier versions, kept for measurements.
+        BlankResumeClose,
+    };
+    void SetKillSequence(KillSequence sequence) { killSequence_ = sequence; }
+    // How long a popup opened blank and taken by a hidden browser may stay without a page request of its
+    // own once its opener has been let go; after that it is closed (an opener that writes into the blank
+    // window makes no request).
+    static constexpr int kBlankPopupGraceMs = 300;
 
     // Dispatches one protocol event; the I/O thread's events arrive here through the poster. Public so
     // that tests can feed events without a browser.
@@ -136,12 +165,17 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     // A new page becomes a watched browser: the probe and the program's world go in first, then the page
     // runs (if it waits) and the shell announces it.
     void AdoptAsBrowser(const std::shared_ptr<PageTarget>& target, bool paused);
+    // The shell announces the browser; the new windows it asked for meanwhile are decided, and the first
+    // page announced gets the start page.
+    void Announce(const std::shared_ptr<PageTarget>& target);
     void DecidePopup(const std::shared_ptr<PageTarget>& popup, const std::shared_ptr<PageTarget>& opener);
     void HostPopup(const std::shared_ptr<PageTarget>& popup,
                    const std::shared_ptr<ChromiumHiddenBrowser>& host);
     // Ends a popup that has not run: its page is never requested and its opener goes on.
     void KillPausedPopup(const std::shared_ptr<PageTarget>& popup);
     void ClosePopup(const std::shared_ptr<PageTarget>& popup);
+    // Closes a popup's target; its answer is reported to the measurement handler.
+    void SendClose(const std::shared_ptr<PageTarget>& popup, const char* method);
     void MarkGone(const std::shared_ptr<PageTarget>& target);
     void FireStatusChange(const std::shared_ptr<PageTarget>& target);
     // A document has gone: its calls fail at once, its objects are let go a while later.
@@ -167,6 +201,9 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     InputState input_;
     std::function<void()> onDisconnected_;
     std::function<void()> onPopupClosed_;
+    std::shared_ptr<std::function<void()>> onCloseAcknowledged_;
+    KillSequence killSequence_ = KillSequence::CloseThenResume;
+    std::string startUrl_;
     bool disconnected_ = false;
     bool started_ = false;
     std::int32_t nextThreadId_ = 4100;

@@ -1,5 +1,7 @@
 #include "platform/chromium/page_context.h"
 
+#include <chrono>
+
 #include "base/platform_error.h"
 #include "platform/chromium/chromium_document.h"
 #include "platform/chromium/chromium_element.h"
@@ -14,6 +16,12 @@ namespace qm::cr {
 namespace {
 
 constexpr char kMissingLibrary[] = "\x01quillmere-missing";
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 PlatformError DocumentGone() {
     return PlatformError("The page's document has gone", kErrorDisconnected, "Chromium");
@@ -32,6 +40,7 @@ std::string WriteCall(std::int64_t generation, const Json& batch) {
 }  // namespace
 
 PageContext::PageContext(std::shared_ptr<CdpConnection> connection,
+                         EventLoop& loop,
                          TaskPoster& poster,
                          std::string sessionId,
                          int contextId,
@@ -40,7 +49,8 @@ PageContext::PageContext(std::shared_ptr<CdpConnection> connection,
       poster_(poster),
       sessionId_(std::move(sessionId)),
       contextId_(contextId),
-      frameId_(std::move(frameId)) {}
+      frameId_(std::move(frameId)),
+      loop_(loop) {}
 
 PageContext::~PageContext() {
     // Writes queued by the last handle still go out.
@@ -165,18 +175,45 @@ Json PageContext::RunOne(Json op) {
 void PageContext::Write(Json op) {
     CheckAlive();
     writes_.push_back(std::move(op));
-    if (!flushPosted_) {
-        flushPosted_ = true;
-        poster_.PostTask([weak = weak_from_this()] {
+    ScheduleFlush();
+}
+
+void PageContext::ScheduleFlush() {
+    if (batching_ == Batching::PerElement) {
+        if (!flushPosted_) {
+            flushPosted_ = true;
+            poster_.PostTask([weak = weak_from_this()] {
+                if (const auto self = weak.lock()) {
+                    self->flushPosted_ = false;
+                    self->Flush();
+                }
+            });
+        }
+        return;
+    }
+    const std::int64_t now = SteadyMs();
+    if (writes_.size() == 1) {
+        firstWriteMs_ = now;
+    }
+    if (writes_.size() >= kWriteBatchMax || now - firstWriteMs_ >= kWriteMaxWaitMs) {
+        Flush();
+        return;
+    }
+    if (!flushTimer_) {
+        flushTimer_ = loop_.CreateTimer([weak = weak_from_this()] {
             if (const auto self = weak.lock()) {
-                self->flushPosted_ = false;
                 self->Flush();
             }
         });
     }
+    // Restarted by every write: a run of writes goes out together once it pauses.
+    flushTimer_->Start(kWriteQuietMs);
 }
 
 void PageContext::Flush() {
+    if (flushTimer_) {
+        flushTimer_->Stop();
+    }
     if (writes_.empty() || !alive_) {
         return;
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/event_loop.h"
 #include "base/task_poster.h"
 #include "base/variant.h"
 #include "platform/chromium/cdp_connection.h"
@@ -23,9 +24,11 @@ class ChromiumWindow;
 // One document of a page, as the program's script world in it sees it: the door through which every
 // page object of that document (and of the same-site frames inside it) is read and written. Reads are
 // one protocol call each, made after the writes still queued have been sent; writes are queued and sent
-// together, in order, without waiting, before the next read or at the end of the current event,
-// whichever comes first. A write that fails inside the page is dropped there. Once the document has
-// gone (a new page, the browser closed) every read throws PlatformError.
+// together, in order, without waiting: before the next read, once a few milliseconds pass without a new
+// one, or once they have waited kWriteMaxWaitMs or number kWriteBatchMax, whichever comes first. (An
+// ad pass writes element by element and yields between them: its writes go out in a few calls, not one
+// per element.) A write that fails inside the page is dropped there. Once the document has gone (a new
+// page, the browser closed) every read throws PlatformError.
 //
 // Objects keep their identity: asking twice for the same element, document or window of this document
 // gives the same object. Every object handed out lives as long as the document does (as the page's own
@@ -35,6 +38,7 @@ class ChromiumWindow;
 class PageContext : public std::enable_shared_from_this<PageContext> {
   public:
     PageContext(std::shared_ptr<CdpConnection> connection,
+                EventLoop& loop,
                 TaskPoster& poster,
                 std::string sessionId,
                 int contextId,
@@ -68,6 +72,17 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     int CallCount() const { return calls_; }
     int WriteBatchCount() const { return writeBatches_; }
 
+    static constexpr int kWriteQuietMs = 2;
+    static constexpr std::int64_t kWriteMaxWaitMs = 40;
+    static constexpr std::size_t kWriteBatchMax = 5000;
+
+    // How lists are read and writes sent. Batched is the program's way; PerElement answers every read of
+    // an element with a call of its own and sends the writes at the end of each event, as a page model
+    // without batching does (kept for measurements).
+    enum class Batching { Batched, PerElement };
+    void SetBatching(Batching batching) { batching_ = batching; }
+    Batching GetBatching() const { return batching_; }
+
     // The objects of this document, by the page library's numbers (0: none, giving null).
     std::shared_ptr<ChromiumDocument> DocumentFor(int id);
     std::shared_ptr<ChromiumWindow> WindowFor(int id);
@@ -100,6 +115,8 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
 
   private:
     Json Evaluate(const std::string& expression, bool byValue);
+    // Sends the queued writes soon: at once when enough wait, else once no more come for a moment.
+    void ScheduleFlush();
     void CheckAlive() const;
     template <typename T>
     std::shared_ptr<T> Cached(std::map<int, std::shared_ptr<T>>& cache, int id);
@@ -112,8 +129,12 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     bool alive_ = true;
     bool libraryChecked_ = false;
 
+    EventLoop& loop_;
     Json writes_ = Json::array();
+    std::int64_t firstWriteMs_ = 0;
+    std::unique_ptr<PlatformTimer> flushTimer_;
     bool flushPosted_ = false;
+    Batching batching_ = Batching::Batched;
     int calls_ = 0;
     int writeBatches_ = 0;
 

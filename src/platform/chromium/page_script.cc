@@ -48,13 +48,29 @@ state.setUp = () => {
   };
   const textOf = (e) => { const t = e.innerText; return typeof t === 'string' ? t : (e.textContent || ''); };
   const styleOf = (e, p) => (e.style && typeof e.style[p] === 'string') ? e.style[p] : '';
-  // What the program reads of every element of a list, in one go.
+  // A frame's window and whether its document may be read: [window, document] (document -1: refused,
+  // a frame of another site; window 0: the frame shows nothing).
+  const frameOf = (e) => {
+    const w = e.contentWindow;
+    if (!w) return [0, 0];
+    try { return [idOf(w), idOf(w.document)]; } catch (err) { return [idOf(w), -1]; }
+  };
+  // What the program reads of every element of a list, in one go. The text (which costs the page a
+  // layout) only of a layer positioned absolutely, and the images inside only of one without text: the
+  // only layers whose text and images the program looks at.
   const record = (e) => {
     const t = tagOf(e);
     const p = e.parentElement;
-    return [idOf(e), t, idOf(p), tagOf(p), p ? attrOf(p, 'href') : null,
-            dim(e, 'width'), dim(e, 'height'), attrOf(e, 'src'), attrOf(e, 'href'),
-            t === 'DIV' ? textOf(e) : null, styleOf(e, 'position'), styleOf(e, 'visibility')];
+    const position = styleOf(e, 'position');
+    const r = [idOf(e), t, idOf(p), tagOf(p), p ? attrOf(p, 'href') : null,
+               dim(e, 'width'), dim(e, 'height'), attrOf(e, 'src'), attrOf(e, 'href'),
+               null, position, styleOf(e, 'visibility'), null, null];
+    if (t === 'DIV' && /^absolute$/i.test(position)) {
+      r[9] = textOf(e);
+      if (r[9] === '' || r[9] === ' ') r[12] = Array.from(e.getElementsByTagName('IMG'), idOf);
+    }
+    if (t === 'IFRAME') r[13] = frameOf(e);
+    return r;
   };
   const within = (scope, tag) => get(scope).getElementsByTagName(tag || '*');
 
@@ -137,6 +153,7 @@ state.setUp = () => {
     if (state.doc !== document) { state.setUp(); return; }
     if (expected !== 0 && expected !== gen) return;
     for (const [op, ...args] of batch) { try { ops[op](...args); } catch (e) { /* one failed write */ } }
+    ownChanges();
   };
   globalThis.__qm = {run, write, node: get};
 
@@ -149,13 +166,24 @@ state.setUp = () => {
   }
   let counted = -1;
   let countTimer = 0;
+  let observer = null;
+  // What the program changes itself is not news to it: the program's own writes (a banner replaced, an
+  // attribute reset) neither announce a new element count nor a property change. A change of the page's
+  // own that is still waiting to be counted is counted as usual, with the program's in it.
+  const ownChanges = () => {
+    if (!observer) return;
+    const records = observer.takeRecords();
+    if (!countTimer && records.some((r) => r.type === 'childList')) {
+      counted = document.getElementsByTagName('*').length;
+    }
+  };
   const countNow = () => {
     countTimer = 0;
     const n = document.getElementsByTagName('*').length;
     if (n !== counted) { counted = n; send({k: 'count', n}); }
   };
   const inTitle = (n) => { for (; n; n = n.parentNode) if (n.nodeName === 'TITLE') return true; return false; };
-  new MutationObserver((records) => {
+  observer = new MutationObserver((records) => {
     let property = false;
     let children = false;
     for (const r of records) {
@@ -165,7 +193,8 @@ state.setUp = () => {
     }
     if (property) send({k: 'prop'});
     if (children && !countTimer) countTimer = setTimeout(countNow, 100);
-  }).observe(document, {subtree: true, childList: true, characterData: true, attributes: true, attributeFilter: ['ut']});
+  });
+  observer.observe(document, {subtree: true, childList: true, characterData: true, attributes: true, attributeFilter: ['ut']});
 };
 
 // The input probe, on the window (once): trusted input only, so a page that fakes clicks earns nothing.

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/event_loop.h"
 
@@ -29,6 +30,9 @@ struct PageTarget {
     bool canAccessOpener = false;
     Role role = Role::Browser;
     bool alive = true;
+    // The shell has announced the target as a browser window, so the program watches it: only then are
+    // the new windows it asks for decided.
+    bool announced = false;
     std::string url;
     std::string mainFrameId;
     std::int32_t threadId = 0;
@@ -49,10 +53,15 @@ struct PageTarget {
         std::int64_t atMs = 0;
     };
     std::deque<WindowOpen> windowOpens;
+    // New windows of this page that wait, paused, until the page has been announced.
+    std::vector<std::weak_ptr<PageTarget>> heldPopups;
 
     std::weak_ptr<ChromiumBrowser> browser;
     std::shared_ptr<ChromiumHiddenBrowser> host;
     std::unique_ptr<PlatformTimer> hostTimer;
+    // For a hosted popup: ends it when it has made no page request within a short while of being let go.
+    std::unique_ptr<PlatformTimer> graceTimer;
+    bool requestedSinceHosted = false;
 };
 
 }  // namespace qm::cr

@@ -54,6 +54,26 @@ class ChromiumHarness {
                (why = "the browser's first page never appeared", false);
     }
 
+    // Starts the browser, the adapter with `startUrl` as its start page, and the program at once, in the
+    // order the program's entry point does; the start page loads once the loop runs. False, with the
+    // reason, when the browser cannot be run here.
+    bool StartWatching(const std::string& startUrl, std::string& why) {
+        if (!ChromiumAvailable()) {
+            why = "chromium is not installed (apt-get install chromium)";
+            return false;
+        }
+        ChromiumOptions options;
+        options.extraArgs = QuietTestFlags();
+        options.startUrl = startUrl;
+        process = std::make_unique<ChromiumProcess>(options);
+        world = ChromiumWorld::Create(
+            std::make_unique<CdpConnection>(process->TakeReadEnd(), process->TakeWriteEnd()), loop, loop);
+        world->Start(options.startUrl);
+        platform = std::make_unique<LinuxPlatform>(loop, world, process->UserDataDir() + "/quillmere.lock");
+        StartProgram();
+        return true;
+    }
+
     // Starts the program on the platform.
     void StartProgram() {
         app = std::make_unique<WinSystem>(platform->platform);
