@@ -61,12 +61,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${QM_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QM_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "blocks browser popups nobody asked for and strips page ads")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "blocks browser popups nobody asked for and strips page ads
- Quillmere sits in the notification area and watches Chromium. It blocks the popup
- windows a page opens by itself while letting through those that answer a real
- click, can show a small countdown window from which a blocked popup can still be
- opened, can keep browsing to one window, and strips banner, Flash, inline-frame and
- floating advertisements from pages.")
+# The summary above is the first line; these are the lines under it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quillmere sits in the notification area and watches Chromium. It blocks
+the popup windows a page opens by itself while letting through those that
+answer a real click, can show a small countdown window from which a blocked
+popup can still be opened, can keep browsing to one window, and strips
+banner, Flash, inline-frame and floating advertisements from pages.")
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
