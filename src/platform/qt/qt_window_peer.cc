@@ -554,8 +554,8 @@ void QtWindowPeer::PaintDrawnControl(QPainter& painter, const Control& control) 
     }
     if (control.Kind() == ControlKind::Label && !control.Caption().empty()) {
         painter.setPen(ToQColor(control.Enabled() ? control.ForeColor() : 0x80000011));
-        LayOutText(LabelText(control.Caption()), renderer_.FontFor(control.Font()), r,
-                   ToQtAlignment(control.Alignment()), &painter);
+        renderer_.LayOut(LabelText(control.Caption()), control.Font(), r, ToQtAlignment(control.Alignment()),
+                         &painter);
     }
 }
 
@@ -572,8 +572,7 @@ void QtWindowPeer::PaintChild(QPainter& painter, const Control& control, const Q
         QRect text = rect;
         text.setLeft(240 / tpp);
         painter.setPen(ToQColor(control.ForeColor()));
-        LayOutText(ToQString(control.Caption()), renderer_.FontFor(control.Font()), text, Qt::AlignLeft,
-                   &painter);
+        renderer_.LayOut(ToQString(control.Caption()), control.Font(), text, Qt::AlignLeft, &painter);
         return;
     }
     if (!control.Picture().empty()) {
