@@ -6,7 +6,7 @@ add_library(qm_qt STATIC ${QM_QT_SOURCES})
 target_link_libraries(qm_qt PUBLIC qm_forms Qt6::Widgets PRIVATE qm_warnings)
 
 add_executable(quillmere ${PROJECT_SOURCE_DIR}/src/app/quillmere_qt_main.cc)
-target_link_libraries(quillmere PRIVATE qm_core qm_qt qm_chromium qm_warnings)
+target_link_libraries(quillmere PRIVATE qm_app qm_qt qm_warnings)
 # The program reads its region file, pictures, icon and help page from its own folder.
 file(GLOB QM_QT_ASSETS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/assets/*)
 add_custom_command(TARGET quillmere POST_BUILD

@@ -1,89 +1,72 @@
 #pragma once
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
-#include "app/demo_page.h"
 #include "platform/chromium/chromium_process.h"
 
 namespace qm::app {
 
-inline constexpr char kUsage[] =
-    "usage: quillmere [--start-url URL] [--headless | --no-headless] [--chromium PATH] [--user-data-dir "
-    "DIR]\n"
-    "                 [--browser-output]\n";
-
 // A page as a data: address.
-inline std::string DataUrl(const std::string& html) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string url = "data:text/html;charset=utf-8,";
-    for (const unsigned char c : html) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            std::strchr("-_.~", c)) {
-            url.push_back(static_cast<char>(c));
-        } else {
-            url.push_back('%');
-            url.push_back(kHex[c >> 4]);
-            url.push_back(kHex[c & 15]);
-        }
-    }
-    return url;
-}
+std::string DataUrl(const std::string& html);
 
-struct Arguments {
-    cr::ChromiumOptions browser;
-    bool ok = true;
+// Reads one environment variable; null when it is not set. ::getenv in the program, a table in tests.
+using Environment = std::function<const char*(const char*)>;
+
+// Which browser profile the run uses.
+enum class ProfileKind {
+    Lasting,    // the program's own, kept under the user's data folder from run to run
+    Given,      // a folder named with --user-data-dir
+    Temporary,  // a fresh folder removed again at the end of the run (--temp-profile)
 };
 
-// The program's command line on Linux: how to start the browser it watches, nothing else.
-inline Arguments ParseArguments(int argc, char** argv) {
-    Arguments args;
-    const char* display = ::getenv("DISPLAY");
-    const char* wayland = ::getenv("WAYLAND_DISPLAY");
-    // Without a screen the browser has to run without a window of its own.
-    args.browser.headless = !(display && *display) && !(wayland && *wayland);
-    args.browser.startUrl = DataUrl(kDemoPage);
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const auto value = [&](const std::string& name) -> std::string {
-            if (a.rfind(name + "=", 0) == 0) {
-                return a.substr(name.size() + 1);
-            }
-            if (a == name && i + 1 < argc) {
-                return argv[++i];
-            }
-            args.ok = false;
-            return {};
-        };
-        if (a == "--start-url" || a.rfind("--start-url=", 0) == 0) {
-            args.browser.startUrl = value("--start-url");
-        } else if (a == "--chromium" || a.rfind("--chromium=", 0) == 0) {
-            args.browser.program = value("--chromium");
-        } else if (a == "--user-data-dir" || a.rfind("--user-data-dir=", 0) == 0) {
-            args.browser.userDataDir = value("--user-data-dir");
-        } else if (a == "--headless") {
-            args.browser.headless = true;
-        } else if (a == "--no-headless") {
-            args.browser.headless = false;
-        } else if (a == "--browser-output") {
-            args.browser.showBrowserOutput = true;
-        } else {
-            args.ok = false;
-        }
-    }
-    // The program judges popups itself; the browser's own blocker would hide them from it.
-    args.browser.extraArgs = {"--no-first-run", "--disable-popup-blocking"};
-    if (args.browser.headless) {
-        args.browser.extraArgs.push_back("--disable-gpu");
-    }
-    if (::geteuid() == 0) {
-        // The browser refuses to start its sandbox for the superuser.
-        args.browser.extraArgs.push_back("--no-sandbox");
-    }
-    return args;
-}
+// What the command line asks for.
+struct Arguments {
+    enum class Action {
+        Run,      // start (or hand the request to the copy that runs already)
+        Help,     // print the usage to standard output and end with 0
+        Version,  // print the version to standard output and end with 0
+        Fail,     // print `error` and the usage hint to standard error and end with 2
+    };
+    Action action = Action::Run;
+    std::string error;
+
+    // How to start the browser; `browser.userDataDir` is filled in by ResolveProfile.
+    cr::ChromiumOptions browser;
+    ProfileKind profile = ProfileKind::Lasting;
+    // The interface language, "English" or "Chinese".
+    std::string language;
+    // The addresses the person asked for on the command line (--start-url and plain arguments), in
+    // order; none when none was given. The first is the browser's first page; a copy that runs already
+    // opens each in a watched window.
+    std::vector<std::string> addresses;
+};
+
+// The usage text --help prints.
+std::string UsageText();
+// The line --version prints.
+std::string VersionText();
+
+// What --help, --version and a bad command line print, and where: the usage and the version to standard
+// output with the exit code 0, the reason of a failure with a hint to standard error and the code 2.
+// Returns -1 when the command line asks for a run, after printing nothing.
+int AnswerWithoutRunning(const Arguments& args);
+
+// Reads the program's command line (argv[0] is the program). Qt's own options (-platform, -display, ...)
+// are let through for the toolkit. Never throws; a bad command line comes back as Action::Fail with the
+// reason in `error`. The language follows a Chinese locale (LC_ALL, LC_MESSAGES, LANG) unless
+// --language says otherwise; the browser runs headless when there is no display.
+Arguments ParseArguments(const std::vector<std::string>& argv, const Environment& environment);
+Arguments ParseArguments(int argc, char** argv);
+
+// The folder of the program's lasting data: $XDG_DATA_HOME/quillmere, or ~/.local/share/quillmere.
+// Empty when neither XDG_DATA_HOME nor HOME is set to an absolute path.
+std::string UserDataFolder(const Environment& environment);
+
+// Fills in `args.browser.userDataDir` for the lasting profile (UserDataFolder()/profile); a given folder
+// stays as it is and a temporary profile leaves it empty (the browser process makes one). False, with
+// the reason in `why`, when there is no folder for a lasting profile.
+bool ResolveProfile(Arguments& args, const Environment& environment, std::string& why);
 
 }  // namespace qm::app

@@ -25,6 +25,15 @@ class LinuxPlatform {
           desktop(world_),
           process(std::move(lockPath), [&loop] { loop.Quit(); }),
           platform{loop, desktop, process, *world_, settings, services, files, renderer} {}
+    // The program's own: `instance` decided about a second copy already; `endProcess` ends the run.
+    LinuxPlatform(posix::PollEventLoop& loop,
+                  std::shared_ptr<ChromiumWorld> world,
+                  posix::SingleInstance& instance,
+                  std::function<void()> endProcess)
+        : world_(std::move(world)),
+          desktop(world_),
+          process(instance, std::move(endProcess)),
+          platform{loop, desktop, process, *world_, settings, services, files, renderer} {}
     LinuxPlatform(const LinuxPlatform&) = delete;
     LinuxPlatform& operator=(const LinuxPlatform&) = delete;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,21 @@ class QtLinuxPlatform {
           process(std::move(lockPath), [&loop] { loop.Quit(); }),
           settings(settingsPath.empty() ? posix::SettingsFileStore::UserSettingsPath()
                                         : std::move(settingsPath)),
+          platform{loop,  desktop,  process,     *world_, settings, services,
+                   files, renderer, startupList, power,   tray} {}
+    // The program's own: `instance` decided about a second copy already; `endProcess` ends the run.
+    QtLinuxPlatform(QtEventLoop& loop,
+                    std::shared_ptr<cr::ChromiumWorld> world,
+                    posix::SingleInstance& instance,
+                    std::function<void()> endProcess,
+                    std::vector<std::string> assetFolders)
+        : world_(std::move(world)),
+          pages(world_),
+          renderer(std::move(assetFolders)),
+          desktop(renderer, pages),
+          tray(renderer),
+          process(instance, std::move(endProcess)),
+          settings(posix::SettingsFileStore::UserSettingsPath()),
           platform{loop,  desktop,  process,     *world_, settings, services,
                    files, renderer, startupList, power,   tray} {}
     QtLinuxPlatform(const QtLinuxPlatform&) = delete;

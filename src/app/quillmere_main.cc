@@ -23,7 +23,7 @@ namespace {
 
 using qm::app::Arguments;
 
-int Run(const Arguments& args) {
+int Run(const Arguments& args, qm::posix::SingleInstance& instance) {
     // SIGINT and SIGTERM are read from a descriptor by the loop; they are blocked before any thread
     // starts, so that every thread inherits the mask.
     sigset_t stopSignals;
@@ -41,19 +41,33 @@ int Run(const Arguments& args) {
         loop.Quit();
     });
 
-    return qm::app::WatchBrowser<qm::cr::LinuxPlatform>(args, loop);
+    return qm::app::WatchBrowser<qm::cr::LinuxPlatform>(args, loop, instance);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Arguments args = qm::app::ParseArguments(argc, argv);
-    if (!args.ok) {
-        std::fputs(qm::app::kUsage, stderr);
-        return 2;
+    Arguments args = qm::app::ParseArguments(argc, argv);
+    if (const int code = qm::app::AnswerWithoutRunning(args); code >= 0) {
+        return code;
+    }
+    std::string why;
+    if (!qm::app::ResolveProfile(
+            args, [](const char* name) { return ::getenv(name); }, why)) {
+        std::fprintf(stderr, "quillmere: %s\n", why.c_str());
+        return 1;
+    }
+    // One copy per user, before any browser is started.
+    std::string folderProblem;
+    qm::posix::SingleInstance instance(qm::posix::UserRuntimeFolder(folderProblem));
+    if (!folderProblem.empty()) {
+        std::fprintf(stderr, "quillmere: %s\n", folderProblem.c_str());
+    }
+    if (const int code = qm::app::HandToRunningCopy(instance, args); code >= 0) {
+        return code;
     }
     try {
-        return Run(args);
+        return Run(args, instance);
     } catch (const qm::PlatformError& e) {
         std::fprintf(stderr, "quillmere: %s\n", e.what());
         return 1;

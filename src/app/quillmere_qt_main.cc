@@ -2,6 +2,7 @@
 // windows, message boxes and notification-area icon on Qt.
 
 #include <limits.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -30,27 +31,42 @@ std::string ProgramFolder() {
     return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
-int Run(const qm::app::Arguments& args, qm::qt::QtEventLoop& loop) {
-    return qm::app::WatchBrowser<qm::qt::QtLinuxPlatform>(args, loop,
+int Run(const qm::app::Arguments& args, qm::qt::QtEventLoop& loop, qm::posix::SingleInstance& instance) {
+    return qm::app::WatchBrowser<qm::qt::QtLinuxPlatform>(args, loop, instance,
                                                           std::vector<std::string>{ProgramFolder()});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The command line is read before the toolkit starts, so that --help, --version and a mistake are
+    // answered without a display.
+    qm::app::Arguments args = qm::app::ParseArguments(argc, argv);
+    if (const int code = qm::app::AnswerWithoutRunning(args); code >= 0) {
+        return code;
+    }
+    std::string why;
+    if (!qm::app::ResolveProfile(
+            args, [](const char* name) { return ::getenv(name); }, why)) {
+        std::fprintf(stderr, "quillmere: %s\n", why.c_str());
+        return 1;
+    }
+    // One copy per user, before any display or browser is touched.
+    std::string folderProblem;
+    qm::posix::SingleInstance instance(qm::posix::UserRuntimeFolder(folderProblem));
+    if (!folderProblem.empty()) {
+        std::fprintf(stderr, "quillmere: %s\n", folderProblem.c_str());
+    }
+    if (const int code = qm::app::HandToRunningCopy(instance, args); code >= 0) {
+        return code;
+    }
     // Stop signals become an event of the loop; they are blocked before Qt starts any thread.
     const qm::qt::StopSignals stopSignals;
     QApplication application(argc, argv);
-    // Qt has taken its own options (-platform, -display) out of the command line.
-    const qm::app::Arguments args = qm::app::ParseArguments(argc, argv);
-    if (!args.ok) {
-        std::fputs(qm::app::kUsage, stderr);
-        return 2;
-    }
     try {
         qm::qt::QtEventLoop loop;
         loop.QuitOn(stopSignals);
-        return Run(args, loop);
+        return Run(args, loop, instance);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quillmere: %s\n", e.what());
         return 1;

@@ -58,7 +58,7 @@ void WinSystem::Main() {
     // 3. The language is fixed at start-up, before the options are read: they are kept under the title,
     // and the title follows the language.
     appLanguage_ = std::make_unique<LanguageClass>();
-    appLanguage_->Language = kStartupLanguage;
+    appLanguage_->Language = startupLanguage_;
     SetAppTitle(appLanguage_->Language == kLanguageChinese ? kAppTitleChinese : kAppTitle);
 
     // 4. Errors of the common-controls initialisation are ignored by the platform.

@@ -70,6 +70,9 @@ class WinSystem {
     // The title is fixed once, by start-up, from the interface language, before the options are read
     // (the options are stored under it).
     void SetAppTitle(std::string title) { appTitle_ = std::move(title); }
+    // The interface language start-up gives AppLanguage ("English" unless the program was asked for
+    // another one before Main).
+    void SetStartupLanguage(std::string language) { startupLanguage_ = std::move(language); }
 
     // Keeps a window that nothing else holds (a hidden browser) for as long as it stays loaded; the run
     // lets go of it once it has unloaded.
@@ -81,6 +84,7 @@ class WinSystem {
 
     Platform& platform_;
     std::string appTitle_ = kAppTitle;
+    std::string startupLanguage_ = kStartupLanguage;
     std::shared_ptr<IETopWatcher> hub_;
     std::unique_ptr<LanguageClass> appLanguage_;
     std::shared_ptr<IECloseDelay> defaultCloseDelay_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "settings/language_class.h"
 #include "support/sim_scenario.h"
 
 namespace qm {
@@ -32,6 +33,17 @@ TEST_F(StartupTest, StartUpMarksTheRunAndStartsWatching) {
     EXPECT_EQ(app.AppTitle(), "Varrow Quillmere 4.13");
     EXPECT_EQ(MonitorCount(), 1u);
     EXPECT_TRUE(sim.desktop.MessageBoxes().empty());
+}
+
+TEST_F(StartupTest, TheLanguageChosenForTheRunNamesTheProgramAndItsStoredOptions) {
+    app.SetStartupLanguage("Chinese");
+    app.Main();
+    EXPECT_EQ(app.AppLanguage().Language, "Chinese");
+    EXPECT_EQ(app.AppTitle(), "米瑞尔之IE助手");
+    EXPECT_EQ(sim.tray.Tooltip(), "米瑞尔之IE助手");
+    EXPECT_EQ(sim.settings.Value("米瑞尔之IE助手", "米瑞尔之IE助手", "Ready"), "True")
+        << "the Chinese options are kept under the Chinese title";
+    EXPECT_FALSE(sim.settings.Value(kAppTitle, kAppTitle, "Ready").has_value());
 }
 
 TEST_F(StartupTest, QuitEndsTheProcessAndNothingFiresAgain) {

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <limits.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -10,9 +11,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <cstring>
 
 #include "base/platform_error.h"
+#include "platform/posix/spawn_process.h"
 
 extern char** environ;
 
@@ -73,6 +76,23 @@ class SpawnAttributes {
   private:
     posix_spawnattr_t attributes_;
 };
+
+// Makes the folder `path` and the folders above it that are missing, for this user alone.
+void MakeFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (!part.empty()) {
+            ::mkdir(part.c_str(), 0700);
+        }
+        if (slash == std::string::npos) {
+            return;
+        }
+    }
+}
+
+posix::UniqueFd CopyHigh(const posix::UniqueFd& fd) {
+    return posix::UniqueFd(::fcntl(fd.Get(), F_DUPFD_CLOEXEC, kHighFd));
+}
 
 // A fresh profile folder under $TMPDIR (or /tmp).
 std::string MakeTemporaryProfile() {
@@ -150,6 +170,38 @@ std::vector<std::string> QuietTestFlags() {
             "--disable-popup-blocking"};
 }
 
+std::string ProfileHolder(const std::string& userDataDir) {
+    // The lock is a symbolic link whose target is "<host>-<process id>".
+    char target[512] = {};
+    const ssize_t n = ::readlink((userDataDir + "/SingletonLock").c_str(), target, sizeof target - 1);
+    if (n <= 0) {
+        return {};
+    }
+    const std::string lock(target, static_cast<std::size_t>(n));
+    const std::size_t dash = lock.rfind('-');
+    if (dash == std::string::npos || dash + 1 == lock.size() ||
+        lock.find_first_not_of("0123456789", dash + 1) != std::string::npos || lock.size() - dash > 10) {
+        return "a browser that left a lock the program cannot read";
+    }
+    const std::string host = lock.substr(0, dash);
+    const long pid = std::strtol(lock.c_str() + dash + 1, nullptr, 10);
+    char hostName[256] = {};
+    ::gethostname(hostName, sizeof hostName - 1);
+    if (host != hostName) {
+        return "a browser on the computer " + host;
+    }
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) {
+        return {};  // left behind by a browser that has ended; the next browser takes it over
+    }
+    // The number may have gone to another program since a browser crashed; only a browser holds it.
+    char exe[PATH_MAX] = {};
+    const ssize_t length = ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
+    if (length > 0 && std::string(exe, static_cast<std::size_t>(length)).find("chrom") == std::string::npos) {
+        return {};
+    }
+    return "process " + std::to_string(pid) + " on this computer";
+}
+
 bool ChromiumAvailable(const std::string& program) {
     return ::access(program.c_str(), X_OK) == 0;
 }
@@ -162,6 +214,16 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
     if (userDataDir_.empty()) {
         userDataDir_ = MakeTemporaryProfile();
         ownsUserDataDir_ = true;
+    } else {
+        // Started on a profile that another browser uses, the browser would hand its page to that one
+        // and end; the page would then run where nothing watches it.
+        const std::string holder = ProfileHolder(userDataDir_);
+        if (!holder.empty()) {
+            throw PlatformError(
+                "The browser profile " + userDataDir_ + " is in use by another browser (" + holder + ")",
+                kErrorProfileInUse, "Chromium");
+        }
+        MakeFolders(userDataDir_);
     }
 
     posix::PipePair toBrowser = posix::PipePair::Create();
@@ -195,11 +257,64 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
     // left and its exit shows as end-of-file.
     readEnd_ = std::move(fromBrowser.read);
     writeEnd_ = std::move(toBrowser.write);
+    keptReadEnd_ = CopyHigh(readEnd_);
+    keptWriteEnd_ = CopyHigh(writeEnd_);
+    if (ownsUserDataDir_) {
+        StartSweeper();
+    }
+}
+
+void ChromiumProcess::StartSweeper() {
+    try {
+        posix::PipePair line = posix::PipePair::Create();
+        // It waits for this program's end (its standard input reaches end of file), then for the
+        // browser's, and removes the folder.
+        const pid_t sweeper =
+            posix::SpawnProgram({"/bin/sh", "-c",
+                                 "cat >/dev/null; "
+                                 // The browser may stay a zombie for a while once this program has gone.
+                                 "while s=$(sed -n 's/.*) \\(.\\).*/\\1/p' \"/proc/$1/stat\" 2>/dev/null) && "
+                                 "[ -n \"$s\" ] && [ \"$s\" != Z ]; do sleep 0.2; done; rm -rf -- \"$2\"",
+                                 "quillmere-sweeper", std::to_string(pid_), userDataDir_},
+                                posix::ChildSession::Detached, {{line.read.Get(), 0}});
+        if (sweeper > 0) {
+            sweeperLine_ = std::move(line.write);
+            posix::ReapInBackground(sweeper);
+        }
+    } catch (const PlatformError&) {
+        // Without a sweeper the folder is still removed on every ordinary way out.
+    }
+}
+
+bool ChromiumProcess::LeaveRunning() {
+    if (pid_ <= 0 || ownsUserDataDir_ || !keptReadEnd_.Valid() || !keptWriteEnd_.Valid()) {
+        return false;
+    }
+    // The keeper's standard input is the browser's output (read and dropped until the browser ends and
+    // it reaches end of file) and its descriptor 3 the browser's input, which it never writes.
+    const pid_t keeper = posix::SpawnProgram({"/bin/sh", "-c", "exec cat >/dev/null", "quillmere-keeper"},
+                                             posix::ChildSession::Detached,
+                                             {{keptReadEnd_.Get(), 0}, {keptWriteEnd_.Get(), 3}});
+    if (keeper <= 0) {
+        return false;
+    }
+    keeperPid_ = keeper;
+    posix::ReapInBackground(keeper);
+    readEnd_.Reset();
+    writeEnd_.Reset();
+    keptReadEnd_.Reset();
+    keptWriteEnd_.Reset();
+    // The browser is the person's now: it is neither waited for nor ended, only collected when it ends.
+    posix::ReapInBackground(pid_);
+    pid_ = -1;
+    return true;
 }
 
 ChromiumProcess::~ChromiumProcess() {
     readEnd_.Reset();
     writeEnd_.Reset();
+    keptReadEnd_.Reset();
+    keptWriteEnd_.Reset();
     if (pid_ > 0) {
         // Closing the pipe asks the browser to end; it gets a moment before it is made to.
         if (!WaitForExit(2000)) {

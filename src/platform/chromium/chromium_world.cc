@@ -63,6 +63,18 @@ std::optional<std::int32_t> Coordinate(const Json& object, const char* name) {
     return static_cast<std::int32_t>(std::lround(std::fmax(-kLimit, std::fmin(kLimit, v))));
 }
 
+// The gate of one connection: what it lets go on or fails is answered on that connection.
+std::shared_ptr<RequestGate> MakeGate(CdpConnection& connection) {
+    return std::make_shared<RequestGate>(
+        [&connection](const std::string& method, const std::string& requestId) {
+            Json params = {{"requestId", requestId}};
+            if (method == "Fetch.failRequest") {
+                params["errorReason"] = "Aborted";
+            }
+            connection.Send(method, std::move(params));
+        });
+}
+
 bool IsBlankAddress(const std::string& url) {
     return url.empty() || url.rfind("about:blank", 0) == 0;
 }
@@ -80,14 +92,7 @@ ChromiumWorld::ChromiumWorld(std::unique_ptr<CdpConnection> connection, EventLoo
       loop_(loop),
       poster_(poster),
       shell_(std::make_shared<ChromiumShellWindows>()),
-      gate_(std::make_shared<RequestGate>(
-          [connection = connection_.get()](const std::string& method, const std::string& requestId) {
-              Json params = {{"requestId", requestId}};
-              if (method == "Fetch.failRequest") {
-                  params["errorReason"] = "Aborted";
-              }
-              connection->Send(method, std::move(params));
-          })) {}
+      gate_(MakeGate(*connection_)) {}
 
 ChromiumWorld::~ChromiumWorld() {
     // No event reaches this object once it is being destroyed; page objects still held by the program
@@ -154,6 +159,46 @@ void ChromiumWorld::Start(const std::string& startUrl) {
     // Every page request of the browser stops at the gate (see RequestGate), so that a new window the
     // program refuses never reaches the network.
     connection_->Call("Fetch.enable", DocumentRequestPatterns());
+}
+
+void ChromiumWorld::Reconnect(std::unique_ptr<CdpConnection> connection, const std::string& startUrl) {
+    // What is left of the old browser has gone with it.
+    HandleDisconnect();
+    connection_->Stop();
+    connection_ = std::move(connection);
+    gate_ = MakeGate(*connection_);
+    disconnected_ = false;
+    started_ = false;
+    Start(startUrl);
+}
+
+void ChromiumWorld::StopWatching() {
+    if (disconnected_) {
+        return;
+    }
+    try {
+        // Nothing new is attached or held from now on.
+        connection_->Send("Target.setAutoAttach", {{"autoAttach", false}, {"waitForDebuggerOnStart", false}});
+        connection_->Send("Target.setDiscoverTargets", {{"discover", false}});
+        connection_->Send("Fetch.disable");
+        const auto sessions = sessions_;
+        for (const auto& [sessionId, target] : sessions) {
+            // A window still waiting for the program's decision is let through; the person decides now.
+            gate_->Decide(target->targetId, true);
+            if (target->role != PageTarget::Role::Browser) {
+                connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), sessionId);
+            }
+            connection_->Send("Target.detachFromTarget", {{"sessionId", sessionId}});
+        }
+        // The browser handles its messages in order: once this answers, all of the above is done.
+        connection_->Call("Browser.getVersion", Json::object(), std::string(), 2000);
+    } catch (const PlatformError&) {
+        // A browser that has gone needs no letting go.
+    }
+    // The program's side ends as if the browser had gone, without closing the pipe.
+    auto onDisconnected = std::move(onDisconnected_);
+    HandleDisconnect();
+    onDisconnected_ = std::move(onDisconnected);
 }
 
 std::shared_ptr<ShellWindows> ChromiumWorld::CreateShellWindows() {

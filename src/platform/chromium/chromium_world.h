@@ -62,6 +62,16 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     // request. Until a page has been announced, the new windows it asks for wait, paused, for its
     // announcement.
     void Start(const std::string& startUrl = {});
+    // Watches a browser started anew after the last one has gone (its start page loaded as by Start): the
+    // watched windows, the probes and the shell's listeners stay, the new browser's pages join them as they
+    // appear. Throws PlatformError when the new browser does not answer.
+    void Reconnect(std::unique_ptr<CdpConnection> connection, const std::string& startUrl = {});
+    // Stops watching and leaves the browser to the person: pages held at their start run, page requests
+    // are no longer stopped, and every session of the program is let go, so that the browser goes on
+    // as if the program had never been there. The connection stays open (the browser ends when it
+    // closes); every browser reports OnQuit. Failures are ignored: a browser that has gone needs none of
+    // this.
+    void StopWatching();
     // Called on the user-interface thread once the browser has gone.
     void SetOnDisconnected(std::function<void()> handler) { onDisconnected_ = std::move(handler); }
     bool Disconnected() const { return disconnected_; }

@@ -11,17 +11,25 @@ namespace qm::posix {
 PosixProcessServices::PosixProcessServices(std::string lockPath, std::function<void()> endProcess)
     : lockPath_(std::move(lockPath)), endProcess_(std::move(endProcess)) {
     if (lockPath_.empty()) {
-        const char* runtime = ::getenv("XDG_RUNTIME_DIR");
-        lockPath_ = runtime && *runtime ? std::string(runtime) + "/quillmere.lock"
-                                        : "/tmp/quillmere-" + std::to_string(::getuid()) + ".lock";
+        std::string why;
+        const std::string folder = UserRuntimeFolder(why);
+        if (!folder.empty()) {
+            lockPath_ = folder + "/quillmere.lock";
+        }
     }
 }
 
+PosixProcessServices::PosixProcessServices(SingleInstance& instance, std::function<void()> endProcess)
+    : instance_(&instance), endProcess_(std::move(endProcess)) {}
+
 bool PosixProcessServices::PrevInstance() {
-    if (lock_.Valid()) {
-        return false;  // this copy holds the lock already
+    if (instance_) {
+        return instance_->Claim() == SingleInstance::Role::Second;
     }
-    UniqueFd fd(::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lock_.Valid() || lockPath_.empty()) {
+        return false;  // this copy holds the lock already, or there is no folder to hold one in
+    }
+    UniqueFd fd(::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.Valid()) {
         return false;  // without a lock file nothing can be told; the copy runs
     }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/posix/single_instance.h"
 #include "platform/posix/unique_fd.h"
 #include "ports/process_services.h"
 
@@ -13,8 +14,12 @@ namespace qm::posix {
 // the named mutex has no use here and is only remembered. EndProcess asks the event loop to stop.
 class PosixProcessServices final : public ProcessServices {
   public:
-    // `lockPath`: the lock file; empty for the user's runtime folder (or /tmp). `endProcess` stops the loop.
+    // `lockPath`: the lock file; empty for the one in the user's runtime folder (see UserRuntimeFolder;
+    // when the user has none, every copy runs). `endProcess` stops the loop.
     PosixProcessServices(std::string lockPath, std::function<void()> endProcess);
+    // The program's entry point decides about a second copy before anything else starts; PrevInstance
+    // then reports what `instance` found. `instance` must outlive this object.
+    PosixProcessServices(SingleInstance& instance, std::function<void()> endProcess);
 
     // ProcessServices:
     bool PrevInstance() override;
@@ -27,6 +32,7 @@ class PosixProcessServices final : public ProcessServices {
 
   private:
     std::string lockPath_;
+    SingleInstance* instance_ = nullptr;
     std::function<void()> endProcess_;
     UniqueFd lock_;
     std::string mutexName_;

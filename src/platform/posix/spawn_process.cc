@@ -58,6 +58,12 @@ class SpawnFileActions {
 }  // namespace
 
 pid_t SpawnProgram(const std::vector<std::string>& argv, ChildSession session) {
+    return SpawnProgram(argv, session, {});
+}
+
+pid_t SpawnProgram(const std::vector<std::string>& argv,
+                   ChildSession session,
+                   const std::vector<InheritedFd>& inherited) {
     if (argv.empty() || argv.front().empty()) {
         errno = ENOENT;
         return -1;
@@ -89,6 +95,13 @@ pid_t SpawnProgram(const std::vector<std::string>& argv, ChildSession session) {
         ::posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
         errno = EINVAL;
         return -1;
+    }
+    for (const InheritedFd& entry : inherited) {
+        // dup2 onto a fresh number leaves the copy inheritable whatever the original's close-on-exec.
+        if (::posix_spawn_file_actions_adddup2(actions.Get(), entry.fd, entry.childFd) != 0) {
+            errno = EINVAL;
+            return -1;
+        }
     }
 
     std::vector<char*> args;

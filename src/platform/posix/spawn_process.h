@@ -20,6 +20,18 @@ enum class ChildSession {
 // could not be started (errno tells why); the caller waits for the child or hands it to ReapInBackground.
 pid_t SpawnProgram(const std::vector<std::string>& argv, ChildSession session);
 
+// A descriptor of this program that the child gets as descriptor `childFd` (0 replaces the /dev/null
+// standard input).
+struct InheritedFd {
+    int fd;
+    int childFd;
+};
+// The same, handing the child the descriptors `inherited` as well; none of this program's other
+// descriptors that are close-on-exec reach it.
+pid_t SpawnProgram(const std::vector<std::string>& argv,
+                   ChildSession session,
+                   const std::vector<InheritedFd>& inherited);
+
 // The end of a program run to completion.
 struct ProgramResult {
     bool started = false;  // false: not found, not executable, or no process could be made
