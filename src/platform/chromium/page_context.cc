@@ -155,6 +155,10 @@ Json PageContext::Run(const Json& batch) {
     } else {
         answer = Evaluate(call, true);
     }
+    // The page library answers with the text of its results.
+    if (answer.is_string()) {
+        answer = Json::parse(answer.get_ref<const std::string&>(), nullptr, /*allow_exceptions=*/false);
+    }
     // The answer names the document that gave it: the first one is this context's document for good.
     if (!answer.is_array() || answer.size() != 2 || !answer[0].is_number_integer() || !answer[1].is_array()) {
         throw PlatformError("The page gave no answer", 0, "Chromium page");
