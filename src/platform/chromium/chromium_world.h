@@ -62,9 +62,9 @@ class ChromiumWorld final : public BrowserFactory, public std::enable_shared_fro
     // request. Until a page has been announced, the new windows it asks for wait, paused, for its
     // announcement.
     void Start(const std::string& startUrl = {});
-    // Watches a browser started anew after the last one has gone: the watched windows, the probes and
-    // the shell's listeners stay, the new browser's pages join them as they appear, and `startUrl` is
-    // loaded as by Start. Throws PlatformError when the new browser does not answer.
+    // Watches a browser started anew after the last one has gone (its start page loaded as by Start): the
+    // watched windows, the probes and the shell's listeners stay, the new browser's pages join them as they
+    // appear. Throws PlatformError when the new browser does not answer.
     void Reconnect(std::unique_ptr<CdpConnection> connection, const std::string& startUrl = {});
     // Stops watching and leaves the browser to the person: pages held at their start run, page requests
     // are no longer stopped, and every session of the program is let go, so that the browser goes on

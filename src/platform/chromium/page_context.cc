@@ -155,6 +155,10 @@ Json PageContext::Run(const Json& batch) {
     } else {
         answer = Evaluate(call, true);
     }
+    // The page library answers with the text of its results.
+    if (answer.is_string()) {
+        answer = Json::parse(answer.get_ref<const std::string&>(), nullptr, /*allow_exceptions=*/false);
+    }
     // The answer names the document that gave it: the first one is this context's document for good.
     if (!answer.is_array() || answer.size() != 2 || !answer[0].is_number_integer() || !answer[1].is_array()) {
         throw PlatformError("The page gave no answer", 0, "Chromium page");
@@ -301,30 +305,27 @@ void PageContext::SetAttributeInPageWorld(int elementId, const std::string& name
     // the same node in the page's world.
     RunOne({"ident", elementId});
     ++calls_;
-    const Json object = connection_
-                            ->Call("Runtime.evaluate",
-                                   {{"expression", "__qm.node(" + std::to_string(elementId) + ")"},
-                                    {"contextId", contextId_},
-                                    {"returnByValue", false},
-                                    {"silent", true}},
-                                   sessionId_)
-                            .value("result", Json::object());
-    const std::string objectId = object.value("objectId", std::string());
+    const Json object = connection_->Call("Runtime.evaluate",
+                                          {{"expression", "__qm.node(" + std::to_string(elementId) + ")"},
+                                           {"contextId", contextId_},
+                                           {"returnByValue", false},
+                                           {"silent", true}},
+                                          sessionId_);
+    const std::string objectId = StringField(ObjectField(object, "result"), "objectId");
     if (objectId.empty()) {
         throw PlatformError("The element has gone", 0, "Chromium page");
     }
     ++calls_;
     const Json described = connection_->Call("DOM.describeNode", {{"objectId", objectId}}, sessionId_);
-    const Json node = described.value("node", Json::object());
-    if (!node.contains("backendNodeId")) {
+    const Json node = ObjectField(described, "node");
+    if (!Int32Field(node, "backendNodeId")) {
         throw PlatformError("The element has gone", 0, "Chromium page");
     }
     ++calls_;
     const Json resolved = connection_->Call(
         "DOM.resolveNode",
         {{"backendNodeId", node["backendNodeId"]}, {"executionContextId", pageWorldContextId_}}, sessionId_);
-    const std::string pageObjectId =
-        resolved.value("object", Json::object()).value("objectId", std::string());
+    const std::string pageObjectId = StringField(ObjectField(resolved, "object"), "objectId");
     if (pageObjectId.empty()) {
         throw PlatformError("The element has gone", 0, "Chromium page");
     }

@@ -49,8 +49,12 @@ class ChromiumHarness {
             std::make_unique<CdpConnection>(process->TakeReadEnd(), process->TakeWriteEnd()), loop, loop);
         world->Start();
         platform = std::make_unique<LinuxPlatform>(loop, world, process->UserDataDir() + "/quillmere.lock");
-        // The browser's first page is adopted once its announcement has been handled.
-        return RunUntil([&] { return !world->Browsers().empty(); }, 10000) ||
+        // The browser's first page is adopted, and announced to whoever listens by then.
+        return RunUntil(
+                   [&] {
+                       return !world->Browsers().empty() && world->Browsers().front()->Target()->announced;
+                   },
+                   10000) ||
                (why = "the browser's first page never appeared", false);
     }
 
