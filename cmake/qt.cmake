@@ -29,3 +29,6 @@ if(QM_BUILD_TESTS)
             PROPERTIES LABELS qt ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 60)
     endif()
 endif()
+
+# Installing the program and its Debian package.
+include(${PROJECT_SOURCE_DIR}/cmake/package.cmake)

@@ -1,7 +1,6 @@
 // The program on a Linux desktop: the portable core driven by Chromium over its DevTools pipe, with its
 // windows, message boxes and notification-area icon on Qt.
 
-#include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -16,24 +15,14 @@
 #include "app/qt_platform.h"
 #include "app/watch_browser.h"
 #include "base/platform_error.h"
+#include "platform/posix/program_folder.h"
 
 namespace {
 
-// The folder of the running program, where its pictures, icon and region file lie.
-std::string ProgramFolder() {
-    char path[PATH_MAX] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) {
-        return ".";
-    }
-    const std::string exe(path, static_cast<std::size_t>(n));
-    const std::size_t slash = exe.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
-}
-
 int Run(const qm::app::Arguments& args, qm::qt::QtEventLoop& loop, qm::posix::SingleInstance& instance) {
-    return qm::app::WatchBrowser<qm::qt::QtLinuxPlatform>(args, loop, instance,
-                                                          std::vector<std::string>{ProgramFolder()});
+    return qm::app::WatchBrowser<qm::qt::QtLinuxPlatform>(
+        args, loop, instance,
+        std::vector<std::string>{qm::posix::ProgramFilesFolder(qm::posix::ProgramFolder())});
 }
 
 }  // namespace

@@ -44,6 +44,11 @@ class EventLoop {
     // Blocks the thread for `ms` milliseconds (Sleep): nothing is delivered meanwhile, and a timer that
     // fell due during the wait ticks once afterwards, not once for every period it missed.
     virtual void Sleep(int ms) = 0;
+
+    // Whether the program is ending: the loop has been told to quit (a stop signal, the end of the
+    // session, Shut Down) and only unwinds now. Long work that yields stops at its next yield once this
+    // is true, instead of holding the end up. Once true, it stays true.
+    virtual bool Ending() const = 0;
 };
 
 }  // namespace qm

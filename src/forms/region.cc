@@ -1,6 +1,7 @@
 #include "forms/region.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace qm {
@@ -11,7 +12,6 @@ namespace {
 struct Span {
     std::int64_t left = 0;
     std::int64_t right = 0;
-    friend bool operator==(const Span&, const Span&) = default;
 };
 using Spans = std::vector<Span>;
 
@@ -172,14 +172,24 @@ void WriteRect(std::vector<std::uint8_t>& out, const RegionRect& r) {
 // and hold the same columns.
 class RegionBuilder {
   public:
+    // A builder that gives up once the region would hold more than `limit` rectangles.
+    explicit RegionBuilder(std::size_t limit = SIZE_MAX) : limit_(limit) {}
+
+    // Whether a band was refused because the region grew beyond the limit.
+    bool Overflowed() const { return overflowed_; }
+
     void AddBand(std::int32_t top, std::int32_t bottom, const Spans& spans) {
-        if (spans.empty() || top >= bottom) {
+        if (spans.empty() || top >= bottom || overflowed_) {
             return;
         }
         if (hasBand_ && rects_.back().bottom == top && SameAsLastBand(spans)) {
             for (std::size_t i = lastBand_; i < rects_.size(); ++i) {
                 rects_[i].bottom = bottom;
             }
+            return;
+        }
+        if (spans.size() > limit_ - std::min(limit_, rects_.size())) {
+            overflowed_ = true;
             return;
         }
         hasBand_ = true;
@@ -230,13 +240,16 @@ class RegionBuilder {
     std::vector<RegionRect> rects_;
     std::size_t lastBand_ = 0;
     bool hasBand_ = false;
+    std::size_t limit_;
+    bool overflowed_ = false;
 };
 
 namespace {
 
 // The region whose every row holds `op` of the rows of `a` and `b`. Rows are taken in stretches between
-// consecutive band edges of either region, within which neither changes.
-Region Combine(const Region& a, const Region& b, SpanOp op) {
+// consecutive band edges of either region, within which neither changes. Nothing when the result would
+// hold more than `limit` rectangles (the work stops there).
+std::optional<Region> Combine(const Region& a, const Region& b, SpanOp op, std::size_t limit) {
     const std::vector<Band> bandsA = BandsOf(a.Rects());
     const std::vector<Band> bandsB = BandsOf(b.Rects());
     std::vector<std::int32_t> edges;
@@ -252,7 +265,7 @@ Region Combine(const Region& a, const Region& b, SpanOp op) {
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
 
-    RegionBuilder builder;
+    RegionBuilder builder(limit);
     Spans spansA;
     Spans spansB;
     Spans result;
@@ -279,17 +292,34 @@ Region Combine(const Region& a, const Region& b, SpanOp op) {
         }
         op(spansA, spansB, result);
         builder.AddBand(top, bottom, result);
+        if (builder.Overflowed()) {
+            return std::nullopt;
+        }
     }
     return builder.Finish();
 }
 
-Region UniteAll(std::span<const RegionRect> rects) {
+Region Combine(const Region& a, const Region& b, SpanOp op) {
+    return *Combine(a, b, op, SIZE_MAX);
+}
+
+// The union of `rects`, or nothing when it or a union of a part of them would hold more than `limit`
+// rectangles.
+std::optional<Region> UniteAll(std::span<const RegionRect> rects, std::size_t limit) {
     if (rects.size() == 1) {
         const RegionRect& r = rects.front();
         return (r.left < r.right && r.top < r.bottom) ? Region::FromRect(r) : Region();
     }
     const std::size_t half = rects.size() / 2;
-    return UniteAll(rects.first(half)).Union(UniteAll(rects.subspan(half)));
+    const std::optional<Region> first = UniteAll(rects.first(half), limit);
+    if (!first) {
+        return std::nullopt;
+    }
+    const std::optional<Region> second = UniteAll(rects.subspan(half), limit);
+    if (!second) {
+        return std::nullopt;
+    }
+    return Combine(*first, *second, &UniteSpans, limit);
 }
 
 }  // namespace
@@ -316,7 +346,7 @@ Region Region::FromRects(std::span<const RegionRect> rects) {
     if (IsBanded(rects)) {
         return RegionBuilder().Adopt(rects);
     }
-    return UniteAll(rects);
+    return *UniteAll(rects, SIZE_MAX);
 }
 
 Region Region::FromRectWithoutRuns(const RegionRect& frame, std::span<const RegionRun> runs) {
@@ -371,7 +401,7 @@ std::optional<Region> Region::FromRegionData(std::span<const std::uint8_t> data)
         return std::nullopt;
     }
     const std::uint64_t count = ReadU32(data, 8);
-    if (count > (data.size() - kRegionDataHeaderSize) / 16) {
+    if (count > (data.size() - kRegionDataHeaderSize) / 16 || count > kMaxRegionDataRects) {
         return std::nullopt;
     }
     std::vector<RegionRect> rects;
@@ -387,7 +417,15 @@ std::optional<Region> Region::FromRegionData(std::span<const std::uint8_t> data)
             rects.push_back(r);
         }
     }
-    return FromRects(rects);
+    if (rects.empty()) {
+        return Region();
+    }
+    if (IsBanded(rects)) {
+        return RegionBuilder().Adopt(rects);
+    }
+    // Rectangles that overlap or are out of order are united, which a hostile block could make cost
+    // a number of rectangles that grows with the square of its own (a grid of thin strips).
+    return UniteAll(rects, kMaxRegionDataRects);
 }
 
 std::vector<std::uint8_t> Region::ToRegionData() const {

@@ -30,6 +30,9 @@ struct RegionRun {
 // The size of the header of a region data block, and its only type (rectangles).
 inline constexpr std::uint32_t kRegionDataHeaderSize = 32;
 inline constexpr std::uint32_t kRegionDataRectangles = 1;
+// The most rectangles a region read from region data may have: far beyond any window's outline (the
+// countdown window's has a dozen), far below what would exhaust memory.
+inline constexpr std::size_t kMaxRegionDataRects = 65536;
 
 // An area of pixels held the way the window system holds a window region: a list of rectangles in
 // banded form. Every rectangle of a band shares the band's top and bottom; bands are sorted from top to
@@ -62,9 +65,10 @@ class Region {
     // ExtCreateRegion without transformation: the region of a region data block (see ToRegionData), or
     // nothing when the window system would refuse the block: a header size other than 32, a type other
     // than rectangles, a count of rectangles that does not fit in `data`, or a rectangle whose right lies
-    // left of its left or whose bottom lies above its top. Bytes after the rectangles are ignored, as are
-    // the stored bounding rectangle and the stored size of the rectangle part. Never reads outside
-    // `data`.
+    // left of its left or whose bottom lies above its top. A block of more than kMaxRegionDataRects
+    // rectangles, or whose rectangles would unite into more than that, is refused as well. Bytes after the
+    // rectangles are ignored, as are the stored bounding rectangle and the stored size of the rectangle
+    // part. Never reads outside `data`.
     static std::optional<Region> FromRegionData(std::span<const std::uint8_t> data);
 
     // GetRegionData: the header (size 32, type 1, count n, 16 * n, bounding rectangle) followed by the

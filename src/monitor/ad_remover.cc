@@ -1,5 +1,6 @@
 #include "monitor/ad_remover.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -151,19 +152,19 @@ void AdRemover::RemoveAds(const std::shared_ptr<PageDocument>& Doc, const std::f
     Settings& settings = app_.AppSettings();
     if (settings.KillFloat()) {
         FloatPass(doc, keepGoing);
-        if (!keepGoing()) {
+        if (!Going(keepGoing)) {
             return;
         }
     }
     if (settings.KillBanner()) {
         BannerPass(doc, keepGoing);
-        if (!keepGoing()) {
+        if (!Going(keepGoing)) {
             return;
         }
     }
     if (settings.KillIFrame()) {
         FramePass(doc, keepGoing);
-        if (!keepGoing()) {
+        if (!Going(keepGoing)) {
             return;
         }
     }
@@ -174,7 +175,12 @@ void AdRemover::RemoveAds(const std::shared_ptr<PageDocument>& Doc, const std::f
 
 bool AdRemover::Yield(const std::function<bool()>& keepGoing) {
     app_.GetPlatform().loop.DoEvents();
-    return keepGoing();
+    return Going(keepGoing);
+}
+
+bool AdRemover::Going(const std::function<bool()>& keepGoing) const {
+    // A program that is ending does not wait for the rest of a page: the run stops where it stands.
+    return keepGoing() && !app_.GetPlatform().loop.Ending();
 }
 
 void AdRemover::FloatPass(PageDocument& doc, const std::function<bool()>& keepGoing) {
@@ -201,10 +207,20 @@ void AdRemover::FloatPass(PageDocument& doc, const std::function<bool()>& keepGo
 }
 
 void AdRemover::BannerPass(PageDocument& doc, const std::function<bool()>& keepGoing) {
+    // Links this pass has already replaced by the box, held so that their identities stay theirs. Their
+    // other images left the page with them: they are neither looked at nor counted again.
+    std::vector<std::shared_ptr<Element>> replaced;
+    const auto wasReplaced = [&replaced](const std::shared_ptr<Element>& link) {
+        return link && std::any_of(replaced.begin(), replaced.end(), [&](const std::shared_ptr<Element>& r) {
+                   return r->Identity() == link->Identity();
+               });
+    };
     for (const auto& image : TagsOf(doc, "IMG")) {
         Element& img = Deref(image);
         const std::shared_ptr<Element> link = img.ParentElement();
-        if (Deref(link).TagName() != "A") {
+        if (wasReplaced(link)) {
+            // Gone with its link.
+        } else if (Deref(link).TagName() != "A") {
             Reveal(img);
         } else {
             const AdShape shape{VariantToInt32(img.Width()), VariantToInt32(img.Height())};
@@ -217,6 +233,7 @@ void AdRemover::BannerPass(PageDocument& doc, const std::function<bool()>& keepG
                 } else {
                     const std::string href = VariantToText(link->GetAttribute("href"));
                     link->SetOuterHTML(BuildAdPlaceholder(shape.width, shape.height, href));
+                    replaced.push_back(link);
                     IETopWatcher::AddToCounter(app_.Hub().KilledBannerNumber, 1);
                 }
             }

@@ -40,8 +40,8 @@ std::string BuildAdPlaceholder(std::int32_t width, std::int32_t height, const st
 // The passes yield to pending events after every element they handle, so any handler may run in the
 // middle of a pass (a second pass on the same page, the end of the monitor). Each pass works on the list
 // of elements it took when it started, and the whole run stops as soon as `keepGoing` says no after a
-// yield. Any failing page call ends the whole run: the PlatformError reaches the caller, and what was
-// done stays done.
+// yield, or the program has begun to end. Any failing page call ends the whole run: the PlatformError reaches
+// the caller, and what was done stays done.
 class AdRemover {
   public:
     explicit AdRemover(WinSystem& app) : app_(app) {}
@@ -52,6 +52,8 @@ class AdRemover {
   private:
     // Yields to pending events; false when the run must stop.
     bool Yield(const std::function<bool()>& keepGoing);
+    // Whether the run goes on: its caller still wants it and the program is not ending.
+    bool Going(const std::function<bool()>& keepGoing) const;
     void FloatPass(PageDocument& doc, const std::function<bool()>& keepGoing);
     void BannerPass(PageDocument& doc, const std::function<bool()>& keepGoing);
     void FramePass(PageDocument& doc, const std::function<bool()>& keepGoing);

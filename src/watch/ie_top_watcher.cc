@@ -76,11 +76,19 @@ std::vector<std::shared_ptr<Browser>> IETopWatcher::QualifyingBrowsers() {
     return result;
 }
 
-void IETopWatcher::AddMonitor(const std::shared_ptr<Browser>& browser) {
+bool IETopWatcher::AddMonitor(const std::shared_ptr<Browser>& browser) {
     auto monitor = std::make_shared<IEMonitor>(app_);
     monitor->Load();
-    monitor->SetIE(browser);
+    try {
+        monitor->SetIE(browser);
+    } catch (const PlatformError&) {
+        // The browser went away while its monitor was being attached: it is skipped without a word, as
+        // one that does not qualify is, and its monitor ends unused.
+        monitor->Unload();
+        return false;
+    }
     IEMonitors.push_back(std::move(monitor));
+    return true;
 }
 
 void IETopWatcher::Form_Load() {
@@ -117,8 +125,7 @@ void IETopWatcher::SWs_WindowRegistered(std::int32_t /*lCookie*/) {
                 break;
             }
         }
-        if (!hasMonitor) {
-            AddMonitor(*browser);
+        if (!hasMonitor && AddMonitor(*browser)) {
             return;
         }
     }

@@ -87,7 +87,9 @@ class IETopWatcher final : public Form, public ShellWindowsEvents {
     // A browser qualifies for a monitor when it is valid and visible.
     bool Qualifies(const std::shared_ptr<Browser>& browser) const;
     std::vector<std::shared_ptr<Browser>> QualifyingBrowsers();
-    void AddMonitor(const std::shared_ptr<Browser>& browser);
+    // Creates, attaches and lists a monitor for `browser`; false (and nothing listed) when the browser
+    // went away meanwhile.
+    bool AddMonitor(const std::shared_ptr<Browser>& browser);
 
     WinSystem& app_;
     std::shared_ptr<ShellWindows> SWs;

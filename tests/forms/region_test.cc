@@ -253,6 +253,33 @@ TEST(RegionTest, AcceptsBlocksTheWindowSystemAccepts) {
     }
 }
 
+TEST(RegionTest, RefusesBlocksBeyondASaneRectangleCount) {
+    // A grid of thin strips: 2 * 300 rectangles that unite into some 90,000.
+    std::vector<RegionRect> grid;
+    for (std::int32_t i = 0; i < 300; ++i) {
+        grid.push_back({2 * i, 0, 2 * i + 1, 600});
+        grid.push_back({0, 2 * i, 600, 2 * i + 1});
+    }
+    EXPECT_FALSE(Region::FromRegionData(Block(grid)).has_value());
+
+    // More rectangles than the limit, even in banded form, are not read either.
+    std::vector<RegionRect> rows;
+    for (std::int32_t y = 0; y <= static_cast<std::int32_t>(kMaxRegionDataRects); ++y) {
+        rows.push_back({y % 2, y, 2 + y % 2, y + 1});
+    }
+    EXPECT_FALSE(Region::FromRegionData(Block(rows)).has_value());
+    rows.pop_back();
+    const auto most = Region::FromRegionData(Block(rows));
+    ASSERT_TRUE(most.has_value()) << "the limit itself is allowed";
+    EXPECT_EQ(most->Rects().size(), kMaxRegionDataRects);
+
+    // A grid small enough stays what it is.
+    grid.resize(40);
+    const auto small = Region::FromRegionData(Block(grid));
+    ASSERT_TRUE(small.has_value());
+    EXPECT_EQ(*small, Region::FromRects(grid));
+}
+
 TEST(RegionTest, CuttingRunsMatchesCuttingThemOneByOne) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<std::int32_t> coord(-2, 14);

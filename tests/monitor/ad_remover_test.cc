@@ -181,6 +181,29 @@ TEST_F(AdRemovalTest, SecondElementCountChangeCountsFloatsFramesAndFlashAgain) {
     EXPECT_EQ(hub.KilledFlashNumber, 4);
 }
 
+TEST_F(AdRemovalTest, LinkAroundTwoBannersBecomesOneBoxAndTheRestOfThePageIsHandledInTheSameRun) {
+    sim.world.AddFixturePage("http://harbour.example/", "double_banner_link.html");
+    browser->GoTo("http://harbour.example/");
+    page = browser->Page();
+    ActivateAndLoad();
+
+    const IETopWatcher& hub = app.Hub();
+    EXPECT_EQ(hub.KilledBannerNumber, 1) << "the link is one box, counted once";
+    EXPECT_EQ(page->ElementById("double-link"), nullptr);
+    const std::string markup = page->Markup();
+    EXPECT_NE(markup.find("href=\"http://adserver.example/click?id=pair\">Ad</a>"), std::string::npos);
+    EXPECT_EQ(markup.find("href=\"http://adserver.example/click?id=pair\">Ad</a>",
+                          markup.find("click?id=pair") + 1),
+              std::string::npos)
+        << "one box, not two";
+    // Everything after the link is handled by the same run.
+    EXPECT_TRUE(Visible("photo-after"));
+    EXPECT_TRUE(Visible("plain-after"));
+    EXPECT_TRUE(Visible("frame-after"));
+    EXPECT_EQ(hub.KilledIFrameNumber, 1);
+    EXPECT_EQ(hub.KilledFlashNumber, 1);
+}
+
 TEST_F(AdRemovalTest, CtrlHeldSkipsTheSheetAndThePass) {
     sim.desktop.HoldKey(kVkControl);
     ActivateAndLoad();
@@ -227,6 +250,24 @@ TEST_F(AdRemovalTest, MonitorEndedFromInsideAYieldStopsThePassSafely) {
     EXPECT_EQ(yields, 3) << "the pass stopped at the yield that ended its monitor";
     EXPECT_EQ(MonitorCount(), 0u);
     EXPECT_TRUE(watch.expired());
+}
+
+TEST_F(AdRemovalTest, ProgramThatIsEndingStopsARunningPassAtItsNextYield) {
+    // A page far larger than the fixture: a pass over it would yield thousands of times.
+    for (int i = 0; i < 2000; ++i) {
+        page->BodyElement()->children.push_back({std::make_shared<sim::SimElement>(page, "DIV"), {}});
+    }
+    int yields = 0;
+    sim.loop.SetDoEventsHook([&] {
+        if (++yields == 5) {
+            sim.loop.BeginEnding();  // a stop signal arrives while the pass yields
+        }
+    });
+    ActivateAndLoad();
+    sim.loop.SetDoEventsHook(nullptr);
+    EXPECT_EQ(yields, 5) << "the run stopped at the yield where the program began to end";
+    EXPECT_EQ(app.Hub().KilledBannerNumber + app.Hub().KilledIFrameNumber + app.Hub().KilledFlashNumber, 0)
+        << "no later pass started";
 }
 
 TEST_F(AdRemovalTest, SecondPassStartedInsideAYieldLeavesThePageConsistent) {

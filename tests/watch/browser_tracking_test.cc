@@ -104,6 +104,37 @@ TEST_F(BrowserTrackingTest, BrowserWhoseProcessVanishesIsDroppedWithinASecond) {
     EXPECT_EQ(probes[0]->StopWatchCalls(), 1) << "the ended monitor stops its input watch";
 }
 
+TEST_F(BrowserTrackingTest, BrowserThatGoesAwayWhileItsMonitorIsAttachedIsSkippedAndTheHubGoesOn) {
+    // At start-up: the browser qualifies, then is gone by the time its monitor connects to it.
+    auto early = sim.world.OpenBrowser("http://news.example/", true, false);
+    auto steady = sim.world.OpenBrowser("http://news.example/", true, false);
+    sim.world.Shell().Add(early);
+    sim.world.Shell().Add(steady);
+    early->VanishOnConnect();
+    ASSERT_NO_THROW(app.Main());
+    ASSERT_EQ(MonitorCount(), 1u);
+    EXPECT_NE(MonitorOf(steady), nullptr);
+
+    // Later, announced: the last browser without a monitor goes away as it is attached; the next one
+    // back in the shell's list is taken instead, and later announcements still work.
+    auto waiting = sim.world.OpenBrowser("http://news.example/", true, false);
+    auto doomed = sim.world.OpenBrowser("http://news.example/", true, false);
+    sim.world.Shell().Add(waiting);
+    sim.world.Shell().Add(doomed);
+    doomed->VanishOnConnect();
+    ASSERT_NO_THROW(sim.world.Shell().FireWindowRegistered());
+    EXPECT_EQ(MonitorOf(doomed), nullptr);
+    EXPECT_NE(MonitorOf(waiting), nullptr);
+    EXPECT_EQ(MonitorCount(), 2u);
+    EXPECT_EQ(doomed->SinkCount(), 0u);
+    EXPECT_EQ(sim.desktop.MessageBoxes().size(), 0u) << "skipped without any message";
+
+    auto later = sim.world.OpenBrowser("http://news.example/");
+    EXPECT_NE(MonitorOf(later), nullptr);
+    sim.loop.Advance(2000);
+    EXPECT_EQ(MonitorCount(), 3u) << "the skipped browsers' monitors never joined the list";
+}
+
 TEST_F(BrowserTrackingTest, IsIEValidAnswersFalseWithoutErrorForAnythingButALiveBrowser) {
     app.Main();
     auto browser = sim.world.OpenBrowser("http://news.example/");

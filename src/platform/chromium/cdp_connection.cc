@@ -11,7 +11,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/callback_boundary.h"
 #include "base/platform_error.h"
+#include "platform/chromium/json_fields.h"
 #include "platform/chromium/message_framer.h"
 
 namespace qm::cr {
@@ -63,7 +65,7 @@ void CdpConnection::Start(Handlers handlers) {
         }
         return;
     }
-    reader_ = std::thread([this] { ReadLoop(); });
+    reader_ = std::thread([this] { ReaderMain(); });
 }
 
 void CdpConnection::Stop() {
@@ -206,7 +208,21 @@ bool CdpConnection::Send(const std::string& method,
     return Write(method, std::move(params), sessionId, &pending) >= 0;
 }
 
-void CdpConnection::ReadLoop() {
+void CdpConnection::ReaderMain() {
+    // The thread's entry: nothing may leave it. A reader that failed outright (no memory for a message)
+    // ends the connection as the browser's end of file would.
+    bool stopped = false;
+    RunHandler("protocol reader", [&] { stopped = ReadLoop(); });
+    if (stopped) {
+        return;  // Stop(): the owner knows, nobody is told
+    }
+    MarkClosed();
+    if (!closedReported_.exchange(true) && handlers_.onClosed) {
+        RunHandler("protocol end", handlers_.onClosed);
+    }
+}
+
+bool CdpConnection::ReadLoop() {
     MessageFramer framer;
     std::vector<char> chunk(kReadChunk);
     for (;;) {
@@ -219,7 +235,7 @@ void CdpConnection::ReadLoop() {
             break;
         }
         if (fds[1].revents) {
-            return;  // Stop(): the owner knows, nobody is told
+            return true;
         }
         if (!fds[0].revents) {
             continue;
@@ -231,13 +247,11 @@ void CdpConnection::ReadLoop() {
         if (n <= 0) {
             break;  // end of file: the browser has gone
         }
-        framer.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(n)),
-                    [this](std::string_view text) { HandleMessage(text); });
+        framer.Feed(
+            std::string_view(chunk.data(), static_cast<std::size_t>(n)),
+            [this](std::string_view text) { RunHandler("protocol message", [&] { HandleMessage(text); }); });
     }
-    MarkClosed();
-    if (!closedReported_.exchange(true) && handlers_.onClosed) {
-        handlers_.onClosed();
-    }
+    return false;
 }
 
 void CdpConnection::HandleMessage(std::string_view text) {
@@ -263,12 +277,7 @@ void CdpConnection::HandleMessage(std::string_view text) {
     if (!handlers_.onEvent) {
         return;
     }
-    // The reader thread is an OS callback boundary: nothing may leave it.
-    try {
-        handlers_.onEvent(std::move(message));
-    } catch (...) {
-        ++malformed_;
-    }
+    RunHandler("protocol event", [&] { handlers_.onEvent(std::move(message)); });
 }
 
 void CdpConnection::HandleReply(std::int64_t id, Json& message) {
@@ -282,19 +291,24 @@ void CdpConnection::HandleReply(std::int64_t id, Json& message) {
         }
         pending = entry->second;
         pending_.erase(entry);
+        // The reply is read field by field, each of its own kind or not at all: a message or code of
+        // another kind, or a code outside the 32-bit range, leaves the general text and code 0.
         const auto error = message.find("error");
+        const auto result = message.find("result");
         if (error != message.end()) {
             pending->ok = false;
             pending->error = "The browser refused the call";
-            if (error->is_object()) {
-                pending->error = error->value("message", pending->error);
-                const auto code = error->find("code");
-                if (code != error->end() && code->is_number_integer()) {
-                    pending->code = static_cast<std::int32_t>(code->get<std::int64_t>());
-                }
+            if (const std::string text = StringField(*error, "message"); !text.empty()) {
+                pending->error = text;
             }
+            if (const auto code = Int32Field(*error, "code")) {
+                pending->code = *code;
+            }
+        } else if (result != message.end() && !result->is_object()) {
+            // Every answer of the protocol is an object; the callers read fields of it.
+            pending->ok = false;
+            pending->error = "The browser answered with something that is no result";
         } else {
-            const auto result = message.find("result");
             pending->ok = true;
             pending->result = result != message.end() ? std::move(*result) : Json::object();
         }

@@ -28,7 +28,8 @@ using Json = nlohmann::json;
 // from any thread: Call waits for its own reply, at most its timeout; Send does not wait and drops the
 // reply. Nothing from the browser can make a call hang or crash the program: malformed messages and
 // replies nobody waits for are counted and dropped, end-of-file fails every waiting call and every later
-// one with PlatformError(kErrorDisconnected), and the handler for it runs once.
+// one with PlatformError(kErrorDisconnected), and the handler for it runs once. The handlers run at the
+// callback boundary: one that throws is reported and the reader goes on with the next message.
 class CdpConnection {
   public:
     struct Handlers {
@@ -94,7 +95,9 @@ class CdpConnection {
                        Json&& params,
                        const std::string& sessionId,
                        std::shared_ptr<Pending>* track);
-    void ReadLoop();
+    void ReaderMain();
+    // Reads until the end of the stream (false) or until Stop() (true).
+    bool ReadLoop();
     void HandleMessage(std::string_view text);
     // Hands the reply `message` to the call `id` waiting for it (a reply nobody waits for is counted).
     void HandleReply(std::int64_t id, Json& message);

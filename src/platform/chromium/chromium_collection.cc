@@ -104,7 +104,7 @@ std::int32_t ChromiumCollection::Length() {
         return *count_;
     }
     const Json answer = context_->RunOne({"count", scopeId_, tag_});
-    count_ = answer.is_number_integer() ? answer.get<std::int32_t>() : 0;
+    count_ = IntFrom(answer);
     return *count_;
 }
 

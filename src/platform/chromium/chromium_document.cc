@@ -29,7 +29,7 @@ std::shared_ptr<Element> ChromiumDocument::DocumentElement() {
 
 std::int32_t ChromiumDocument::FramesLength() {
     const Json answer = context_->RunOne({"nframes", id_});
-    return answer.is_number_integer() ? answer.get<std::int32_t>() : 0;
+    return IntFrom(answer);
 }
 
 std::shared_ptr<PageWindow> ChromiumDocument::FramesItem(std::int32_t index) {
@@ -38,7 +38,7 @@ std::shared_ptr<PageWindow> ChromiumDocument::FramesItem(std::int32_t index) {
 
 std::int32_t ChromiumDocument::StyleSheetsLength() {
     const Json answer = context_->RunOne({"nsheets", id_});
-    return answer.is_number_integer() ? answer.get<std::int32_t>() : 0;
+    return IntFrom(answer);
 }
 
 std::shared_ptr<StyleSheet> ChromiumDocument::StyleSheetsItem(std::int32_t index) {

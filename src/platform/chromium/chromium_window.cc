@@ -28,14 +28,13 @@ std::shared_ptr<PageDocument> ChromiumWindow::Document() {
 
 std::int32_t ChromiumWindow::ScreenLeft() {
     const Json answer = context_->RunOne({"wpos", id_});
-    return answer.is_array() && answer.size() == 2 && answer[0].is_number() ? answer[0].get<std::int32_t>()
-                                                                            : 0;
+    // Whatever the page says, only a position inside the 32-bit range is taken.
+    return answer.is_array() && answer.size() == 2 ? RoundedInt32From(answer[0]).value_or(0) : 0;
 }
 
 std::int32_t ChromiumWindow::ScreenTop() {
     const Json answer = context_->RunOne({"wpos", id_});
-    return answer.is_array() && answer.size() == 2 && answer[1].is_number() ? answer[1].get<std::int32_t>()
-                                                                            : 0;
+    return answer.is_array() && answer.size() == 2 ? RoundedInt32From(answer[1]).value_or(0) : 0;
 }
 
 void ChromiumWindow::SetTimeout(const std::string& code, std::int32_t milliseconds) {

@@ -38,13 +38,13 @@ void IoThreadDispatcher::OnClosed() {
 
 bool IoThreadDispatcher::HandleOnIoThread(const Json& event) {
     const std::string method = StringField(event, "method");
-    const Json params = event.contains("params") ? event["params"] : Json::object();
+    const Json params = ObjectField(event, "params");
     if (method == "Fetch.requestPaused" && StringField(event, "sessionId").empty()) {
         gate_->Paused(StringField(params, "frameId"), StringField(params, "requestId"));
         return true;
     }
     if (method == "Target.attachedToTarget") {
-        const Json info = params.value("targetInfo", Json::object());
+        const Json info = ObjectField(params, "targetInfo");
         const std::string targetId = StringField(info, "targetId");
         pages_[targetId] = StringField(params, "sessionId");
         if (StringField(info, "type") == "page" && BoolField(params, "waitingForDebugger") &&

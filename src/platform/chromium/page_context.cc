@@ -314,30 +314,27 @@ void PageContext::SetAttributeInPageWorld(int elementId, const std::string& name
     // the same node in the page's world.
     RunOne({"ident", elementId});
     ++calls_;
-    const Json object = connection_
-                            ->Call("Runtime.evaluate",
-                                   {{"expression", "__qm.node(" + std::to_string(elementId) + ")"},
-                                    {"contextId", contextId_},
-                                    {"returnByValue", false},
-                                    {"silent", true}},
-                                   sessionId_)
-                            .value("result", Json::object());
-    const std::string objectId = object.value("objectId", std::string());
+    const Json object = connection_->Call("Runtime.evaluate",
+                                          {{"expression", "__qm.node(" + std::to_string(elementId) + ")"},
+                                           {"contextId", contextId_},
+                                           {"returnByValue", false},
+                                           {"silent", true}},
+                                          sessionId_);
+    const std::string objectId = StringField(ObjectField(object, "result"), "objectId");
     if (objectId.empty()) {
         throw PlatformError("The element has gone", 0, "Chromium page");
     }
     ++calls_;
     const Json described = connection_->Call("DOM.describeNode", {{"objectId", objectId}}, sessionId_);
-    const Json node = described.value("node", Json::object());
-    if (!node.contains("backendNodeId")) {
+    const Json node = ObjectField(described, "node");
+    if (!Int32Field(node, "backendNodeId")) {
         throw PlatformError("The element has gone", 0, "Chromium page");
     }
     ++calls_;
     const Json resolved = connection_->Call(
         "DOM.resolveNode",
         {{"backendNodeId", node["backendNodeId"]}, {"executionContextId", pageWorldContextId_}}, sessionId_);
-    const std::string pageObjectId =
-        resolved.value("object", Json::object()).value("objectId", std::string());
+    const std::string pageObjectId = StringField(ObjectField(resolved, "object"), "objectId");
     if (pageObjectId.empty()) {
         throw PlatformError("The element has gone", 0, "Chromium page");
     }

@@ -8,11 +8,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <exception>
 #include <string>
 #include <thread>
 
+#include "base/callback_boundary.h"
 #include "base/platform_error.h"
 
 namespace qm::posix {
@@ -152,17 +151,6 @@ bool PollEventLoop::QuitRequested() const {
     return quit_;
 }
 
-void PollEventLoop::Guard(const std::function<void()>& fn) {
-    // Nothing may leave an event of the loop: the loop is the program's outermost callback.
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "quillmere: an event handler failed: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "quillmere: an event handler failed\n");
-    }
-}
-
 int PollEventLoop::MsUntilNextTimer() const {
     std::int64_t best = -1;
     const std::int64_t now = NowMs();
@@ -216,7 +204,7 @@ void PollEventLoop::Turn(int waitMs) {
             const auto& f = watched[i];
             if ((pfds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) && f->active && !f->firing) {
                 f->firing = true;
-                Guard(f->fn);
+                RunHandler("descriptor watch", f->fn);
                 f->firing = false;
             }
         }
@@ -241,7 +229,7 @@ void PollEventLoop::RunPosted() {
             task = std::move(posted_.front());
             posted_.pop_front();
         }
-        Guard(task);
+        RunHandler("posted task", task);
     }
 }
 
@@ -264,7 +252,7 @@ void PollEventLoop::RunDueTimers() {
         t->due = std::max(t->due + t->intervalMs, now + 1);
         t->seq = nextSeq_++;
         t->firing = true;
-        Guard(t->fn);
+        RunHandler("timer tick", t->fn);
         t->firing = false;
     }
 }

@@ -30,6 +30,7 @@ class PollEventLoop final : public EventLoop, public TaskPoster {
     std::unique_ptr<PlatformTimer> CreateTimer(std::function<void()> onTick) override;
     void DoEvents() override;
     void Sleep(int ms) override;
+    bool Ending() const override { return QuitRequested(); }
 
     // TaskPoster: thread-safe.
     void PostTask(std::function<void()> task) override;
@@ -66,7 +67,6 @@ class PollEventLoop final : public EventLoop, public TaskPoster {
     void RunPosted();
     void RunDueTimers();
     int MsUntilNextTimer() const;
-    static void Guard(const std::function<void()>& fn);
 
     UniqueFd wakeFd_;  // an eventfd that PostTask writes to
     mutable std::mutex mutex_;

@@ -1,10 +1,11 @@
 #include "platform/posix/posix_process_services.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include "platform/posix/program_folder.h"
 
 namespace qm::posix {
 
@@ -47,14 +48,8 @@ void PosixProcessServices::CreateMutex(const std::string& name) {
 void PosixProcessServices::InitCommonControls(unsigned /*structureSize*/, unsigned /*classFlags*/) {}
 
 std::string PosixProcessServices::AppPath() {
-    char path[PATH_MAX] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) {
-        return ".";
-    }
-    std::string exe(path, static_cast<std::size_t>(n));
-    const std::size_t slash = exe.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
+    // Where the program's own files lie, which for an installed program is not its own folder.
+    return ProgramFilesFolder(ProgramFolder());
 }
 
 void PosixProcessServices::EndProcess() {

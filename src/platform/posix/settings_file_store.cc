@@ -29,6 +29,10 @@ namespace {
 constexpr char kFolderName[] = "quillmere";
 constexpr char kFileName[] = "settings.ini";
 constexpr char kTempInfix[] = ".tmp-";
+// A damaged file is kept beside the new one under this name (then "-2" up to the last number, which is
+// reused once every name is taken) before the rewrite replaces it.
+constexpr char kDamagedSuffix[] = ".damaged";
+constexpr int kDamagedCopies = 10;
 constexpr char kFileHeader[] =
     "# Quillmere settings: [application/section] groups of key=value lines.\n"
     "# The program rewrites this file on every change; comments are not kept.\n";
@@ -162,8 +166,9 @@ struct Line {
         : kind(k), first(std::move(a)), second(std::move(b)) {}
 
     Kind kind;
-    std::string first;   // application, or key
-    std::string second;  // section, or value
+    std::string first;      // application, or key
+    std::string second;     // section, or value
+    bool repaired = false;  // a group line read without one of its brackets
 };
 
 // One line of the file, without its line end.
@@ -182,12 +187,20 @@ Line ParseLine(std::string_view raw) {
     if (text.empty() || text.front() == '#' || text.front() == ';') {
         return Line(Line::Kind::Blank);
     }
-    if (groupLine) {
+    // A group line that lost one of its brackets is still read as the group it names, so that the values
+    // under it are not lost; no key or value line starts with '[' or, without an '=', ends with ']'.
+    const bool cutGroupLine = !groupLine && text.back() == ']' && text.find('=') == std::string_view::npos;
+    if (groupLine || cutGroupLine) {
         const Line badGroup(Line::Kind::BadGroup);
-        if (text.size() < 2 || text.back() != ']') {
-            return badGroup;
+        std::string_view inner = text;
+        const bool opened = inner.front() == '[';
+        if (opened) {
+            inner.remove_prefix(1);
         }
-        const std::string_view inner = text.substr(1, text.size() - 2);
+        const bool closed = !inner.empty() && inner.back() == ']';
+        if (closed) {
+            inner.remove_suffix(1);
+        }
         const std::size_t slash = inner.find('/');
         if (slash == std::string_view::npos || inner.find('/', slash + 1) != std::string_view::npos) {
             return badGroup;
@@ -197,7 +210,9 @@ Line ParseLine(std::string_view raw) {
         if (!app || !section) {
             return badGroup;
         }
-        return Line(Line::Kind::Group, std::move(*app), std::move(*section));
+        Line group(Line::Kind::Group, std::move(*app), std::move(*section));
+        group.repaired = !opened || !closed;
+        return group;
     }
     // No escape holds an '=', so the first one ends the key.
     const std::size_t equals = text.find('=');
@@ -242,23 +257,33 @@ class SettingsDocument {
             switch (line.kind) {
                 case Line::Kind::Group:
                     group = document.GroupIndex(line.first, line.second);
+                    document.damaged_ = document.damaged_ || line.repaired;
                     break;
                 case Line::Kind::Value:
                     if (group != kNoGroup) {
                         document.Set(group, std::move(line.first), std::move(line.second));
+                    } else {
+                        document.damaged_ = true;  // a value that no group owns is dropped
                     }
                     break;
                 case Line::Kind::BadGroup:
                     // A damaged group line must not hand its values to the group before it.
                     group = kNoGroup;
+                    document.damaged_ = true;
                     break;
                 case Line::Kind::Bad:
+                    document.damaged_ = true;
+                    break;
                 case Line::Kind::Blank:
                     break;
             }
         });
         return document;
     }
+
+    // Whether the text held anything that a rewrite would drop or change (beyond comments and blanks):
+    // lines that do not parse, group lines read without a bracket, values outside any group.
+    bool Damaged() const { return damaged_; }
 
     void Set(const std::string& app, const std::string& section, std::string key, std::string value) {
         Set(GroupIndex(app, section), std::move(key), std::move(value));
@@ -306,6 +331,7 @@ class SettingsDocument {
     }
 
     std::vector<Group> groups_;
+    bool damaged_ = false;
 };
 
 // ---- Files
@@ -432,6 +458,44 @@ void RemoveLeftoverTempFiles(const std::string& target) {
         if (name.starts_with(prefix) && name.size() == prefix.size() + 6) {
             ::unlink((folder + "/" + std::string(name)).c_str());
         }
+    }
+}
+
+// Keeps `text`, the damaged file that a rewrite is about to replace, beside it for the person to look
+// at: settings.ini.damaged, or the first free one of settings.ini.damaged-2 and on (the last is reused
+// once all are taken). Throws when no copy can be kept, so that nothing is written over the file then.
+// Only called with the folder lock held.
+void KeepDamagedCopy(const std::string& target, const std::string& text, const std::string& path) {
+    for (int n = 1; n <= kDamagedCopies; ++n) {
+        const std::string name = target + kDamagedSuffix + (n == 1 ? std::string() : "-" + std::to_string(n));
+        const bool last = n == kDamagedCopies;
+        UniqueFd fd(::open(name.c_str(),
+                           O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (last ? O_TRUNC : O_EXCL), 0600));
+        if (!fd.Valid()) {
+            if (errno == EEXIST && !last) {
+                continue;
+            }
+            ThrowSaveError(path, errno);
+        }
+        std::size_t written = 0;
+        while (written < text.size()) {
+            const ssize_t w = ::write(fd.Get(), text.data() + written, text.size() - written);
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w < 0) {
+                const int error = errno;
+                ::unlink(name.c_str());
+                ThrowSaveError(path, error);
+            }
+            written += static_cast<std::size_t>(w);
+        }
+        if (::fsync(fd.Get()) != 0) {
+            const int error = errno;
+            ::unlink(name.c_str());
+            ThrowSaveError(path, error);
+        }
+        return;
     }
 }
 
@@ -563,17 +627,25 @@ void SettingsFileStore::SaveSetting(const std::string& appName,
     if (key.empty()) {
         throw PlatformError("Cannot save a setting without a name in " + path_, kErrPathFileAccess);
     }
-    // The file with the value set, and whether that is what the file holds already.
+    struct Update {
+        std::string text;                // the file with the value set
+        bool unchanged = false;          // that is what the file holds already
+        std::optional<std::string> old;  // the file as it is, when it is damaged
+    };
     const auto update = [&](const std::string& target) {
-        const std::optional<std::string> old = ReadSettingsFile(target);
+        Update result;
+        std::optional<std::string> old = ReadSettingsFile(target);
         SettingsDocument document = SettingsDocument::Parse(old ? *old : std::string());
         document.Set(appName, section, key, setting);
-        std::string text = document.Serialize();
-        const bool unchanged = old && *old == text;
-        return std::make_pair(std::move(text), unchanged);
+        result.text = document.Serialize();
+        result.unchanged = old && *old == result.text;
+        if (document.Damaged()) {
+            result.old = std::move(old);
+        }
+        return result;
     };
     // Start-up writes back every option as it was read: those writes need neither the lock nor the disk.
-    if (update(WriteTarget(path_)).second) {
+    if (update(WriteTarget(path_)).unchanged) {
         return;
     }
 
@@ -582,15 +654,19 @@ void SettingsFileStore::SaveSetting(const std::string& appName,
     const FolderLock lock(folder);
     // Read again under the lock, so that no other writer's value is lost.
     const std::string target = WriteTarget(path_);
-    const auto [text, unchanged] = update(target);
-    if (unchanged) {
+    const Update next = update(target);
+    if (next.unchanged) {
         return;
     }
     if (lock.Held()) {
         RemoveLeftoverTempFiles(target);
     }
+    if (next.old) {
+        // What the rewrite cannot carry over stays readable in the copy.
+        KeepDamagedCopy(target, *next.old, path_);
+    }
     TempFile temp(target, path_);
-    temp.Commit(text, target, path_);
+    temp.Commit(next.text, target, path_);
 }
 
 }  // namespace qm::posix

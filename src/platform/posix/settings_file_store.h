@@ -23,10 +23,13 @@ namespace qm::posix {
 //
 // Reading goes to the file every time; nothing is kept in memory. A missing file reads as empty. A file
 // that is damaged or was edited badly still gives a defined result: a line that does not parse is
-// ignored and everything that parses is kept; values under a group line that does not parse are ignored
-// with it; a key given twice has its last value. The next write rewrites the whole file cleanly with
-// every value that was read (comments are not kept), and a write that would change nothing leaves the
-// file alone.
+// ignored and everything that parses is kept; a group line that lost one of its brackets still names its
+// group; values under a group line that does not parse at all are ignored with it; a key given twice has
+// its last value. The next write rewrites the whole file cleanly with every value that was read
+// (comments are not kept), and a write that would change nothing leaves the file alone. Before a damaged
+// file (one with lines that do not parse, or a repaired group line) is rewritten, it is kept unchanged
+// beside the new one as settings.ini.damaged (then settings.ini.damaged-2, ...), so that nothing the
+// person wrote is lost; when no copy can be kept, the write fails and the file stays as it is.
 //
 // Writing replaces the file atomically: the new text goes to a temporary file in the same folder, is
 // flushed to the disk, and is renamed over the old one, so that a crash at any moment leaves either the

@@ -57,7 +57,8 @@ int LayOutText(const QString& text,
                const QFont& font,
                const QRect& box,
                Qt::Alignment alignment,
-               QPainter* painter) {
+               QPainter* painter,
+               double linePitch) {
     const QString shown = text.isEmpty() ? QStringLiteral(" ") : text;
     QTextOption option(alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -74,7 +75,7 @@ int LayOutText(const QString& text,
             line.setNumColumns(1);
         }
         line.setPosition(QPointF(0, y));
-        y += line.height();
+        y += linePitch > 0 ? std::min(linePitch, line.height()) : line.height();
         ++lines;
     }
     layout.endLayout();

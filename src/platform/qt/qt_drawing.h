@@ -22,11 +22,14 @@ QString LabelText(const std::string& caption);
 QString ToQString(const std::string& text);
 
 // Wrapped lines of `text` in `font` within the width of `box`: broken at spaces, and inside a word that
-// is too long for a line. Returns the height of the text and draws it into `box` when `painter` is given.
+// is too long for a line. Lines follow each other `linePitch` pixels apart when that is given and smaller
+// than the font's own line height. Returns the height of the text and draws it into `box` when `painter`
+// is given.
 int LayOutText(const QString& text,
                const QFont& font,
                const QRect& box,
                Qt::Alignment alignment,
-               QPainter* painter);
+               QPainter* painter,
+               double linePitch = 0);
 
 }  // namespace qm::qt

@@ -12,25 +12,13 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
-#include <cstdio>
-#include <exception>
 #include <thread>
+
+#include "base/callback_boundary.h"
 
 namespace qm::qt {
 
 namespace {
-
-// Runs one handler of the program; an exception that leaves it is reported and dropped, so that one bad
-// event cannot end the program (Qt does not let exceptions pass through its event delivery).
-void Guard(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "quillmere: unhandled error in an event: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "quillmere: unhandled error in an event\n");
-    }
-}
 
 sigset_t StopSignalSet() {
     sigset_t set;
@@ -74,7 +62,7 @@ class QtEventLoop::Timer final : public PlatformTimer {
                 return;
             }
             state->firing = true;
-            Guard(state->onTick);
+            RunHandler("timer tick", state->onTick);
             state->firing = false;
             if (state->orphan) {
                 state->orphan->deleteLater();
@@ -167,7 +155,7 @@ void QtEventLoop::RunPosted() {
         wakePending_ = false;
     }
     for (const auto& task : tasks) {
-        Guard(task);
+        RunHandler("posted task", task);
     }
 }
 
@@ -192,10 +180,12 @@ void QtEventLoop::QuitOn(const StopSignals& stopSignals) {
     }
     signalNotifier_ = std::make_unique<QSocketNotifier>(signalFd_, QSocketNotifier::Read);
     QObject::connect(signalNotifier_.get(), &QSocketNotifier::activated, context_.get(), [this] {
-        signalfd_siginfo info{};
-        while (::read(signalFd_, &info, sizeof info) == sizeof info) {
-        }
-        Quit();
+        RunHandler("stop signal", [this] {
+            signalfd_siginfo info{};
+            while (::read(signalFd_, &info, sizeof info) == sizeof info) {
+            }
+            Quit();
+        });
     });
 }
 

@@ -47,6 +47,7 @@ class QtEventLoop final : public EventLoop, public TaskPoster {
     std::unique_ptr<PlatformTimer> CreateTimer(std::function<void()> onTick) override;
     void DoEvents() override;
     void Sleep(int ms) override;
+    bool Ending() const override { return QuitRequested(); }
 
     // TaskPoster: thread-safe; tasks still queued when the loop is destroyed are dropped.
     void PostTask(std::function<void()> task) override;

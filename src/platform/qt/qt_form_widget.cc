@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 
+#include "base/callback_boundary.h"
+
 #include "platform/qt/qt_window_peer.h"
 
 namespace qm::qt {
@@ -22,7 +24,7 @@ void FormWidget::Mouse(QtWindowPeer& peer, QEvent::Type type, QMouseEvent* event
 void FormWidget::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     if (Peer() && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
-        Peer()->Key(event);
+        RunHandler("window key", [&] { Peer()->Key(event); });
         return;
     }
     QWidget::keyPressEvent(event);
@@ -32,7 +34,7 @@ void FormWidget::closeEvent(QCloseEvent* event) {
     // The window decides for itself: it unloads, or stays as it is.
     event->ignore();
     if (Peer()) {
-        Peer()->CloseBox();
+        RunHandler("window close box", [&] { Peer()->CloseBox(); });
     }
 }
 

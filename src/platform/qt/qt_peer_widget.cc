@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "base/callback_boundary.h"
+
 namespace qm::qt {
 
 PeerWidget::PeerWidget(QtWindowPeer* peer, QWidget* parent) : QWidget(parent), peer_(peer) {
@@ -12,25 +14,25 @@ PeerWidget::PeerWidget(QtWindowPeer* peer, QWidget* parent) : QWidget(parent), p
 void PeerWidget::paintEvent(QPaintEvent* /*event*/) {
     if (peer_) {
         QPainter painter(this);
-        Paint(*peer_, painter);
+        RunHandler("window paint", [&] { Paint(*peer_, painter); });
     }
 }
 
 void PeerWidget::mouseMoveEvent(QMouseEvent* event) {
     if (peer_) {
-        Mouse(*peer_, QEvent::MouseMove, event);
+        RunHandler("window mouse move", [&] { Mouse(*peer_, QEvent::MouseMove, event); });
     }
 }
 
 void PeerWidget::mousePressEvent(QMouseEvent* event) {
     if (peer_) {
-        Mouse(*peer_, QEvent::MouseButtonPress, event);
+        RunHandler("window mouse press", [&] { Mouse(*peer_, QEvent::MouseButtonPress, event); });
     }
 }
 
 void PeerWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (peer_) {
-        Mouse(*peer_, QEvent::MouseButtonRelease, event);
+        RunHandler("window mouse release", [&] { Mouse(*peer_, QEvent::MouseButtonRelease, event); });
     }
 }
 

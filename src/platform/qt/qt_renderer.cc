@@ -1,5 +1,6 @@
 #include "platform/qt/qt_renderer.h"
 
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QWidget>
 #include <algorithm>
@@ -10,6 +11,15 @@
 #include "platform/qt/qt_window_peer.h"
 
 namespace qm::qt {
+
+namespace {
+
+// The font of the Chinese interface, by either of its names.
+bool IsChineseFont(const std::string& name) {
+    return name == "宋体" || name == "SimSun";
+}
+
+}  // namespace
 
 QtRenderer::QtRenderer(std::vector<std::string> assetFolders) : assetFolders_(std::move(assetFolders)) {
     // The program has no main window: closing the settings window must not end it.
@@ -23,6 +33,13 @@ QtRenderer::QtRenderer(std::vector<std::string> assetFolders) : assetFolders_(st
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
     QFont::insertSubstitutions(QStringLiteral("Verdana"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    // The Chinese interface's font. The stand-ins carry Chinese characters and Latin letters about as
+    // narrow as its own, so that the English texts its labels keep still fit their places; without one
+    // the desktop's default font takes over, wider, and cuts the labels short.
+    const QStringList chinese{QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                              QStringLiteral("Droid Sans Fallback"), QStringLiteral("AR PL UMing CN")};
+    QFont::insertSubstitutions(QStringLiteral("宋体"), chinese);
+    QFont::insertSubstitutions(QStringLiteral("SimSun"), chinese);
 }
 
 QtRenderer::~QtRenderer() = default;
@@ -83,8 +100,24 @@ WindowAtPoint QtRenderer::WindowFromPoint(ScreenPoint point) {
 }
 
 std::int32_t QtRenderer::TextHeight(const std::string& text, const FontSpec& font, std::int32_t widthPixels) {
-    return LayOutText(ToQString(text), FontFor(font), QRect(0, 0, std::max<std::int32_t>(widthPixels, 1), 0),
-                      Qt::AlignLeft, nullptr);
+    return LayOut(ToQString(text), font, QRect(0, 0, std::max<std::int32_t>(widthPixels, 1), 0),
+                  Qt::AlignLeft, nullptr);
+}
+
+int QtRenderer::LayOut(const QString& text,
+                       const FontSpec& font,
+                       const QRect& box,
+                       Qt::Alignment alignment,
+                       QPainter* painter) const {
+    const QFont qfont = FontFor(font);
+    double pitch = 0;
+    if (IsChineseFont(font.name)) {
+        // The Chinese font sets its lines one pixel more than its size apart, and the windows' tables
+        // give its labels room for that many lines; the stand-ins ask for more, and would lose the last
+        // line of a label.
+        pitch = QFontInfo(qfont).pixelSize() + 1;
+    }
+    return LayOutText(text, qfont, box, alignment, painter, pitch);
 }
 
 QFont QtRenderer::FontFor(const FontSpec& font) const {

@@ -44,6 +44,13 @@ class QtRenderer final : public Renderer {
 
     // Shared by the peers.
     QFont FontFor(const FontSpec& font) const;
+    // Lays out and draws a control's text as LayOutText does, in the control's font and with the line
+    // pitch the font has on the program's home platform.
+    int LayOut(const QString& text,
+               const FontSpec& font,
+               const QRect& box,
+               Qt::Alignment alignment,
+               QPainter* painter) const;
     const QPixmap& PictureFor(const std::string& name);
     // The path of an asset, or "" when no folder holds it.
     std::string AssetPath(const std::string& name) const;

@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 #include <cstdio>
 
+#include "base/callback_boundary.h"
 #include "platform/qt/qt_renderer.h"
 
 namespace qm::qt {
@@ -50,7 +51,9 @@ void QtTrayIcon::Show(const std::string& icon, const std::string& tooltip, Butto
     if (!icon_) {
         icon_ = std::make_unique<QSystemTrayIcon>();
         QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
-                         [this](QSystemTrayIcon::ActivationReason reason) { Activate(reason); });
+                         [this](QSystemTrayIcon::ActivationReason reason) {
+                             RunHandler("tray icon click", [&] { Activate(reason); });
+                         });
     }
     const std::string path = renderer_.AssetPath(icon);
     QIcon picture = path.empty() ? QIcon() : QIcon(QString::fromStdString(path));

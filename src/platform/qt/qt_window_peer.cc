@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/callback_boundary.h"
 #include "forms/form.h"
 #include "forms/region.h"
 #include "platform/qt/qt_drawing.h"
@@ -220,7 +221,8 @@ QWidget* QtWindowPeer::MakeCommandButton(Control& control) {
     Control* c = &control;
     QObject::connect(button, &QPushButton::clicked, &guard_, [this, c] {
         if (!syncing_) {
-            form_.FireClick(*c);  // may unload the window: nothing of this peer is used after it
+            // May unload the window: nothing of this peer is used after it.
+            RunHandler(c->Name() + "_Click", [&] { form_.FireClick(*c); });
         }
     });
     return button;
@@ -239,11 +241,13 @@ QWidget* QtWindowPeer::MakeCheckButton(Control& control) {
         if (syncing_) {
             return;
         }
-        {
-            const SyncScope sync(syncing_, true);
-            c->SetValue(CheckStateOf(*button));
-        }
-        form_.FireClick(*c);
+        RunHandler(c->Name() + "_Click", [&] {
+            {
+                const SyncScope sync(syncing_, true);
+                c->SetValue(CheckStateOf(*button));
+            }
+            form_.FireClick(*c);
+        });
     });
     return button;
 }
@@ -253,7 +257,7 @@ QWidget* QtWindowPeer::MakeTextBox(Control& control) {
     Control* c = &control;
     QObject::connect(edit, &QLineEdit::textEdited, &guard_, [this, c](const QString& text) {
         const SyncScope sync(syncing_, true);
-        c->SetText(text.toStdString());
+        RunHandler(c->Name() + "_Change", [&] { c->SetText(text.toStdString()); });
     });
     return edit;
 }
@@ -267,8 +271,10 @@ QWidget* QtWindowPeer::MakeListBox(std::size_t index) {
             return;
         }
         Child& self = children_[index];
-        ReadList(self);
-        form_.FireClick(*self.control);
+        RunHandler(self.control->Name() + "_Click", [&] {
+            ReadList(self);
+            form_.FireClick(*self.control);
+        });
     });
     return list;
 }
@@ -554,8 +560,8 @@ void QtWindowPeer::PaintDrawnControl(QPainter& painter, const Control& control) 
     }
     if (control.Kind() == ControlKind::Label && !control.Caption().empty()) {
         painter.setPen(ToQColor(control.Enabled() ? control.ForeColor() : 0x80000011));
-        LayOutText(LabelText(control.Caption()), renderer_.FontFor(control.Font()), r,
-                   ToQtAlignment(control.Alignment()), &painter);
+        renderer_.LayOut(LabelText(control.Caption()), control.Font(), r, ToQtAlignment(control.Alignment()),
+                         &painter);
     }
 }
 
@@ -572,8 +578,7 @@ void QtWindowPeer::PaintChild(QPainter& painter, const Control& control, const Q
         QRect text = rect;
         text.setLeft(240 / tpp);
         painter.setPen(ToQColor(control.ForeColor()));
-        LayOutText(ToQString(control.Caption()), renderer_.FontFor(control.Font()), text, Qt::AlignLeft,
-                   &painter);
+        renderer_.LayOut(ToQString(control.Caption()), control.Font(), text, Qt::AlignLeft, &painter);
         return;
     }
     if (!control.Picture().empty()) {

@@ -58,6 +58,9 @@ void SimBrowser::Navigate(const std::string& url) {
 }
 
 std::unique_ptr<EventConnection> SimBrowser::Connect(std::weak_ptr<BrowserEvents> sink) {
+    if (vanishOnConnect_) {
+        Vanish();
+    }
     CheckCall();
     return sinks_.Add(std::move(sink));
 }

@@ -64,6 +64,8 @@ class SimBrowser final : public Browser, public std::enable_shared_from_this<Sim
     void Close();
     // The browser's process ends without a word: every call fails from now on.
     void Vanish();
+    // The browser's process ends just as the next sink connects to it: that Connect already fails.
+    void VanishOnConnect() { vanishOnConnect_ = true; }
     std::size_t SinkCount() const { return sinks_.Count(); }
 
   private:
@@ -73,6 +75,7 @@ class SimBrowser final : public Browser, public std::enable_shared_from_this<Sim
     std::shared_ptr<Liveness> liveness_ = std::make_shared<Liveness>();
     std::int32_t threadId_;
     bool visible_ = true;
+    bool vanishOnConnect_ = false;
     bool html_ = true;
     std::string url_;
     std::shared_ptr<SimDocument> document_;

@@ -25,6 +25,7 @@ class SimEventLoop final : public EventLoop {
     void DoEvents() override;
     // Moves the clock forward by `ms` without delivering anything, and records the wait.
     void Sleep(int ms) override;
+    bool Ending() const override { return ending_; }
 
     // Control side.
     // Moves the clock forward by `ms`, delivering everything that falls due on the way.
@@ -37,7 +38,12 @@ class SimEventLoop final : public EventLoop {
     void SetDoEventsHook(std::function<void()> hook) { doEventsHook_ = std::move(hook); }
     int DoEventsCount() const { return doEventsCount_; }
     // Ends delivery for good: nothing fires again (the process has ended).
-    void Stop() { stopped_ = true; }
+    void Stop() {
+        stopped_ = true;
+        ending_ = true;
+    }
+    // The program is told to end (a stop signal) while events still run: Ending() answers true from now.
+    void BeginEnding() { ending_ = true; }
     bool Stopped() const { return stopped_; }
     std::int64_t Elapsed() const { return elapsed_; }
     // Every Sleep so far, in milliseconds, in order.
@@ -66,6 +72,7 @@ class SimEventLoop final : public EventLoop {
     int doEventsCount_ = 0;
     std::vector<int> sleeps_;
     bool stopped_ = false;
+    bool ending_ = false;
 };
 
 }  // namespace qm::sim

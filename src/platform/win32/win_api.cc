@@ -1,5 +1,7 @@
 #include "platform/win32/win_api.h"
 
+#include <cstdio>
+
 #include "base/platform_error.h"
 
 namespace qm::win {
@@ -96,6 +98,12 @@ void ReportFatalError(const std::exception& error) {
     ::MessageBoxW(nullptr, Widen(text).c_str(), Widen(FatalTitle()).c_str(),
                   MB_OK | MB_ICONSTOP | MB_TASKMODAL);
     ::ExitProcess(1);
+}
+
+void ReportToDebugOutput(const char* line) {
+    ::OutputDebugStringW(Widen(line).c_str());
+    std::fputs(line, stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace qm::win

@@ -62,9 +62,13 @@ namespace qm::win {
 
 // The title of the error report below (the application's title, once start-up has fixed it).
 void SetFatalErrorTitle(const std::string& title);
-// An error that no handler of the program took: reported as the runtime reports it ("Run-time error
-// 'n':" and the description), then the process ends. Called at every boundary where the system calls
-// into the program (window procedures, hooks, COM events), because an exception must not cross them.
+// An error that ends start-up: reported as the runtime reports it ("Run-time error 'n':" and the
+// description), then the process ends. The handlers that the system calls later (window procedures,
+// hooks, COM events, timer ticks) report their failures through the callback boundary and go on.
 [[noreturn]] void ReportFatalError(const std::exception& error);
+
+// The callback boundary's reporter on Windows: the line goes to the debugger's output (where a program
+// without a console is read) and to standard error. Installed by the event loop.
+void ReportToDebugOutput(const char* line);
 
 }  // namespace qm::win

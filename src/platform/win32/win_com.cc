@@ -2,6 +2,9 @@
 
 #include <ocidl.h>
 
+#include <string>
+
+#include "base/callback_boundary.h"
 #include "base/platform_error.h"
 
 namespace qm::win {
@@ -42,11 +45,7 @@ DispatchSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*
     }
     // The sink stays alive for the call even if the handler ends the subscription.
     AddRef();
-    try {
-        handler(id, *params);
-    } catch (const std::exception& e) {
-        ReportFatalError(e);
-    }
+    RunHandler("COM event " + std::to_string(id), [&] { handler(id, *params); });
     Release();
     return S_OK;
 }

@@ -16,8 +16,9 @@ inline PlatformError NotSupported(const char* source) {
 
 // Receives the events of one connection point as IDispatch::Invoke calls and hands each to `handler`
 // (the member id and the arguments, last argument first as COM passes them). Detach stops the calls;
-// an event in progress finishes with its own copy of the handler. Errors the handler throws end the
-// program through ReportFatalError: they must not cross into the caller's process.
+// an event in progress finishes with its own copy of the handler. Errors the handler throws stop at the
+// callback boundary (reported, and the event source is answered as usual): they must not cross into the
+// caller's process.
 // COM objects are destroyed by their own Release, never through an interface pointer, so COM's interfaces
 // have no virtual destructor by design.
 #pragma GCC diagnostic push

@@ -1,5 +1,6 @@
 #include "platform/win32/win_event_loop.h"
 
+#include "base/callback_boundary.h"
 #include "base/platform_error.h"
 
 namespace qm::win {
@@ -21,6 +22,7 @@ class Win32Timer final : public PlatformTimer {
 };
 
 Win32EventLoop::Win32EventLoop() {
+    SetHandlerFailureReporter(&ReportToDebugOutput);
     RegisterHiddenWindowClass(kLoopClass, &Win32EventLoop::WndProc);
     window_.Reset(::CreateWindowExW(0, kLoopClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                     ::GetModuleHandleW(nullptr), nullptr));
@@ -79,7 +81,7 @@ LRESULT CALLBACK Win32EventLoop::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             if (found != self->timers_.end() && self->running_.contains(wp)) {
                 // The timer may stop or destroy itself during its tick: the call keeps its own reference.
                 const std::shared_ptr<std::function<void()>> onTick = found->second;
-                (*onTick)();
+                RunHandler("timer tick", *onTick);
             }
         }
         return 0;

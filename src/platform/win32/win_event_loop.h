@@ -23,6 +23,7 @@ class Win32EventLoop final : public EventLoop {
     std::unique_ptr<PlatformTimer> CreateTimer(std::function<void()> onTick) override;
     void DoEvents() override;
     void Sleep(int ms) override;
+    bool Ending() const override { return stopped_; }
 
     // Runs until Quit; returns the exit code of the quit message.
     int Run();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/callback_boundary.h"
 #include "base/platform_error.h"
 
 namespace qm::win {
@@ -130,11 +131,7 @@ LRESULT CALLBACK Win32TrayIcon::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
             const int button = ButtonOf(static_cast<UINT>(lp));
             if (button != 0 && self->wanted_ && self->onButton_ && *self->onButton_) {
                 const std::shared_ptr<ButtonHandler> handler = self->onButton_;
-                try {
-                    (*handler)(button, static_cast<int>(kIconId));
-                } catch (const std::exception& e) {
-                    ReportFatalError(e);
-                }
+                RunHandler("tray icon click", [&] { (*handler)(button, static_cast<int>(kIconId)); });
             }
             return 0;
         }

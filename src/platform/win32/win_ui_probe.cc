@@ -1,5 +1,6 @@
 #include "platform/win32/win_ui_probe.h"
 
+#include "base/callback_boundary.h"
 #include "base/platform_error.h"
 #include "platform/win32/win_handles.h"
 
@@ -32,14 +33,14 @@ void NoticeInputTo(HWND window) {
 LRESULT CALLBACK MouseHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION && (wp == WM_LBUTTONDOWN || wp == WM_RBUTTONDOWN || wp == WM_MBUTTONDOWN)) {
         const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lp);
-        NoticeInputTo(::WindowFromPoint(info->pt));
+        RunHandler("mouse hook", [&] { NoticeInputTo(::WindowFromPoint(info->pt)); });
     }
     return ::CallNextHookEx(nullptr, code, wp, lp);
 }
 
 LRESULT CALLBACK KeyboardHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION && (wp == WM_KEYDOWN || wp == WM_SYSKEYDOWN)) {
-        NoticeInputTo(::GetForegroundWindow());
+        RunHandler("keyboard hook", [] { NoticeInputTo(::GetForegroundWindow()); });
     }
     return ::CallNextHookEx(nullptr, code, wp, lp);
 }

@@ -4,11 +4,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "base/platform_error.h"
 #include "support/fake_browser.h"
+#include "support/handler_failure_log.h"
 
 namespace qm::cr {
 namespace {
@@ -83,6 +86,57 @@ TEST_F(CdpConnectionTest, ErrorReplyBecomesPlatformErrorWithTheBrowsersMessageAn
         EXPECT_EQ(e.Number(), -32000);
         EXPECT_NE(e.Description().find("Cannot find context"), std::string::npos);
     }
+}
+
+TEST_F(CdpConnectionTest, RepliesOfAnyShapeAreReadSafelyAndTheReaderGoesOn) {
+    struct Case {
+        const char* what;
+        Json fields;  // the reply without its id
+        bool ok;
+        std::int32_t code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"error message a number", {{"error", {{"message", 5}}}}, false, 0, "The browser refused the call"},
+        {"error message an object",
+         {{"error", {{"message", {{"text", "x"}}}, {"code", -32000}}}},
+         false,
+         -32000,
+         "The browser refused the call"},
+        {"error code beyond 32 bits",
+         {{"error", {{"message", "m"}, {"code", 1099511627776LL}}}},
+         false,
+         0,
+         "m"},
+        {"error code huge", {{"error", {{"message", "m"}, {"code", 1e300}}}}, false, 0, "m"},
+        {"error code a text", {{"error", {{"message", "m"}, {"code", "-32000"}}}}, false, 0, "m"},
+        {"error a text", {{"error", "no"}}, false, 0, "The browser refused the call"},
+        {"error null", {{"error", nullptr}}, false, 0, "The browser refused the call"},
+        {"result a number", {{"result", 5}}, false, 0, "no result"},
+        {"result an array", {{"result", Json::array({1})}}, false, 0, "no result"},
+        {"no result at all", Json::object(), true, 0, ""},
+    };
+    for (const Case& c : cases) {
+        browser_.SetResponder([&](const Json& m) -> std::optional<Json> {
+            Json reply = c.fields;
+            reply["id"] = m["id"];
+            browser_.WriteMessage(reply);
+            return std::nullopt;
+        });
+        try {
+            const Json result = connection_->Call("Runtime.evaluate");
+            EXPECT_TRUE(c.ok) << c.what;
+            EXPECT_EQ(result, Json::object()) << c.what;
+        } catch (const PlatformError& e) {
+            EXPECT_FALSE(c.ok) << c.what;
+            EXPECT_EQ(e.Number(), c.code) << c.what;
+            EXPECT_NE(e.Description().find(c.text), std::string::npos) << c.what << ": " << e.Description();
+        }
+    }
+    // The reader survived every one of them.
+    browser_.SetResponder([](const Json&) -> std::optional<Json> { return Json{{"ok", true}}; });
+    EXPECT_EQ(connection_->Call("Browser.getVersion")["ok"], true);
+    EXPECT_FALSE(connection_->Closed());
 }
 
 TEST_F(CdpConnectionTest, ReplyThatNeverComesFailsTheCallAfterItsTimeoutAndTheLateReplyIsDropped) {
@@ -194,6 +248,41 @@ TEST_F(CdpConnectionTest, CallsFromSeveralThreadsEachGetTheirOwnAnswer) {
         th.join();
     }
     EXPECT_EQ(wrong, 0);
+}
+
+TEST(CdpConnectionBoundaryTest, HandlersThatThrowOnTheReaderThreadAreReportedAndTheReaderGoesOn) {
+    const qm::testing::HandlerFailureLog log;
+    FakeBrowser browser;
+    CdpConnection connection(browser.TakeProgramRead(), browser.TakeProgramWrite());
+    std::atomic<int> events{0};
+    std::atomic<bool> closed{false};
+    connection.Start({[&](Json&& event) {
+                          ++events;
+                          if (event["method"] == "Bad.event") {
+                              throw PlatformError("the handler failed", 5, "Test");
+                          }
+                      },
+                      [&] {
+                          closed = true;
+                          throw std::runtime_error("the end failed");
+                      }});
+    browser.WriteMessage({{"method", "Bad.event"}});
+    browser.WriteMessage({{"method", "Good.event"}});
+    const auto waitFor = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    };
+    ASSERT_TRUE(waitFor([&] { return events == 2; }));
+    EXPECT_EQ(connection.Call("Browser.getVersion"), Json::object()) << "calls are still answered";
+    browser.CloseBrowserEnd();
+    ASSERT_TRUE(waitFor([&] { return closed.load() && log.Lines().size() == 2; }));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "quillmere: protocol event failed: run-time error 5 (Test): the handler failed\n",
+                  "quillmere: protocol end failed: the end failed\n"}));
+    EXPECT_EQ(connection.MalformedCount(), 0u);
 }
 
 }  // namespace

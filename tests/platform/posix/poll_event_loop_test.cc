@@ -1,9 +1,17 @@
 #include "platform/posix/poll_event_loop.h"
 
+#include <sys/eventfd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "base/platform_error.h"
+#include "platform/posix/unique_fd.h"
+#include "support/handler_failure_log.h"
 
 namespace qm::posix {
 namespace {
@@ -90,12 +98,40 @@ TEST(PollEventLoopTest, QuitFromAnotherThreadEndsRun) {
     EXPECT_TRUE(loop.QuitRequested());
 }
 
-TEST(PollEventLoopTest, ExceptionInAHandlerDoesNotEndTheLoop) {
+TEST(PollEventLoopTest, FailingHandlersOfEveryKindAreReportedOnceAndTheLoopGoesOn) {
+    const qm::testing::HandlerFailureLog log;
     PollEventLoop loop;
     bool after = false;
     loop.PostTask([] { throw std::runtime_error("bad event"); });
     loop.PostTask([&] { after = true; });
     EXPECT_TRUE(loop.RunUntil([&] { return after; }, 1000));
+
+    // A timer whose every tick fails keeps ticking; a descriptor whose handler fails is still watched.
+    int ticks = 0;
+    auto timer = loop.CreateTimer([&] {
+        ++ticks;
+        throw PlatformError("The object invoked has disconnected from its clients.", kErrorDisconnected);
+    });
+    timer->Start(5);
+    UniqueFd ready(::eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK));
+    int reads = 0;
+    auto watch = loop.WatchReadable(ready.Get(), [&] {
+        ++reads;
+        throw std::runtime_error("unreadable");
+    });
+    EXPECT_TRUE(loop.RunUntil([&] { return ticks >= 3 && reads >= 2; }, 2000));
+    timer.reset();
+    watch.reset();
+
+    const auto lines = log.Lines();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "quillmere: posted task failed: bad event\n");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "quillmere: timer tick failed: run-time error -2147417848: The object invoked has "
+                         "disconnected from its clients.\n"),
+              ticks);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "quillmere: descriptor watch failed: unreadable\n"),
+              reads);
 }
 
 TEST(PollEventLoopTest, TickCountFollowsTheMonotonicClock) {

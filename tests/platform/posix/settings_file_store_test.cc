@@ -169,9 +169,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    "[A/S]\ngarbage without equals\nKey=v\n=garbage no key\nBad=\\q garbage\n"
                                    "Cut=\\x4 garbage\nHex=\\x41\\x3d\nNext=n\n",
                                    {{"Key", "v"}, {"Bad", ""}, {"Cut", ""}, {"Hex", "A="}, {"Next", "n"}}},
+                      HandEditCase{"a group line that lost a bracket still names its group",
+                                   "[B/S]\nOther=o\n[A/S\nKey=v\nA/S]\nMore=m\n",
+                                   {{"Key", "v"}, {"More", "m"}, {"Other", ""}}},
                       HandEditCase{
                           "values under a broken group line belong to no group",
-                          "[A/S]\nKey=v\n[A/S garbage\nLost=1\n[A/S/T]\nAlsoLost=2\n[A/S]\nFound=3\n",
+                          "[A/S]\nKey=v\n[A/S\\q garbage\nLost=1\n[A/S/T]\nAlsoLost=2\n[A/S]\nFound=3\n",
                           {{"Key", "v"}, {"Lost", ""}, {"AlsoLost", ""}, {"Found", "3"}}},
                       HandEditCase{"values before any group are passed over",
                                    "Orphan=garbage\n[A/S]\nKey=v\n",
@@ -223,6 +226,50 @@ TEST_F(SettingsFileStoreTest, AFileCutAtAnyByteKeepsEveryCompleteLine) {
         ASSERT_FALSE(rewritten.empty());
         EXPECT_EQ(rewritten.back(), '\n');
     }
+}
+
+TEST_F(SettingsFileStoreTest, DamagedGroupLineKeepsItsValuesAndTheFileIsKeptBesideTheNewOne) {
+    std::filesystem::create_directories(folder / "quillmere");
+    const std::string damaged = std::string("# mine\n[") + kEnglish + "/" + kEnglish +
+                                "\nReady=True\nKillMsg=False\nKillBanner=True\nhalf a line\n";
+    WriteText(path, damaged);
+    // Every value line is still read under the group its damaged line names.
+    EXPECT_EQ(Get("Ready"), "True");
+    EXPECT_EQ(Get("KillMsg"), "False");
+    EXPECT_EQ(Get("KillBanner"), "True");
+
+    // Start-up writes the options back: the damaged file is kept, byte for byte, before it is replaced.
+    Save("KillMsg", "False");
+    EXPECT_EQ(ReadText(path + ".damaged"), damaged);
+    struct stat copy {};
+    ASSERT_EQ(::stat((path + ".damaged").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_mode & 0777, 0600u) << "private, like the settings";
+    EXPECT_NE(ReadText(path).find(std::string("\n[") + kEnglish + "/" + kEnglish + "]\nReady=True\n"),
+              std::string::npos);
+    EXPECT_EQ(Get("KillBanner"), "True");
+
+    // A clean file is rewritten without a copy; a second damage is kept under a name of its own.
+    Save("KillFlash", "True");
+    EXPECT_EQ(FolderEntries().size(), 2u);
+    const std::string second = ReadText(path) + "KillFloat\n";
+    WriteText(path, second);
+    Save("KillFlash", "False");
+    EXPECT_EQ(ReadText(path + ".damaged"), damaged) << "the first copy stays";
+    EXPECT_EQ(ReadText(path + ".damaged-2"), second);
+}
+
+TEST_F(SettingsFileStoreTest, ADamagedFileThatCannotBeKeptIsNotWrittenOver) {
+    std::filesystem::create_directories(folder / "quillmere");
+    const std::string damaged = "[A/S\nKey=v\n";
+    WriteText(path, damaged);
+    // Something that is no file stands at the first name, and the last name cannot be written either.
+    std::filesystem::create_directories(path + ".damaged");
+    for (int n = 2; n <= 10; ++n) {
+        std::filesystem::create_directories(path + ".damaged-" + std::to_string(n));
+    }
+    EXPECT_THROW(store.SaveSetting("A", "S", "Key", "w"), PlatformError);
+    EXPECT_EQ(ReadText(path), damaged);
+    EXPECT_EQ(store.GetSetting("A", "S", "Key"), "v");
 }
 
 TEST_F(SettingsFileStoreTest, AWriteThatChangesNothingLeavesTheFileAlone) {

@@ -12,6 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/platform_error.h"
+#include "support/handler_failure_log.h"
+
 namespace qm::qt {
 namespace {
 
@@ -138,11 +141,25 @@ TEST(QtEventLoopTest, TasksStillQueuedWhenTheLoopGoesAreDropped) {
 }
 
 TEST(QtEventLoopTest, AThrowingHandlerIsReportedAndTheLoopGoesOn) {
+    const qm::testing::HandlerFailureLog log;
     QtEventLoop loop;
     bool after = false;
     loop.PostTask([] { throw std::runtime_error("bad event"); });
     loop.PostTask([&] { after = true; });
     EXPECT_TRUE(Pump([&] { return after; }));
+    // A timer whose tick fails keeps ticking.
+    int ticks = 0;
+    auto timer = loop.CreateTimer([&] {
+        ++ticks;
+        throw PlatformError("gone", 91);
+    });
+    timer->Start(5);
+    EXPECT_TRUE(Pump([&] { return ticks >= 2; }));
+    timer.reset();
+    const auto lines = log.Lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "quillmere: posted task failed: bad event\n");
+    EXPECT_EQ(lines[1], "quillmere: timer tick failed: run-time error 91: gone\n");
 }
 
 TEST(QtEventLoopTest, QuitEndsRunAndTheNestedLoopsInsideIt) {

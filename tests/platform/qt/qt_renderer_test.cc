@@ -15,9 +15,12 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "monitor/ie_close_delay.h"
+#include "platform/qt/qt_drawing.h"
 #include "platform/qt/qt_test_platform.h"
+#include "settings/language_class.h"
 #include "shell/main_window.h"
 #include "shell/win_system.h"
 #include "system/check_spy.h"
@@ -349,6 +352,60 @@ TEST_F(QtCloseDelayTest, ImageButtonLightFollowsThePointer) {
     QtTestPlatform::Flush();
     EXPECT_TRUE(delay->Loaded());
 }
+
+// The settings window and the countdown window in each interface language: the Chinese one sets its
+// labels in a Chinese font, one size up, in the same boxes.
+class QtLabelFitTest : public ::testing::TestWithParam<const char*> {
+  protected:
+    void SetUp() override {
+        app.SetStartupLanguage(GetParam());
+        app.Main();
+        ASSERT_TRUE(app.Running());
+    }
+    void TearDown() override { QtTestPlatform::Flush(); }
+
+    // The labels and image buttons of `form` whose text needs more room than their box gives it, with
+    // the height it needs.
+    std::string CutTexts(const Form& form) {
+        const double unit = form.Scale() == ScaleUnit::Twips ? kTwipsPerPixel : 1.0;
+        std::string cut;
+        for (const Control* control : form.Controls()) {
+            const bool label = control->Kind() == ControlKind::Label;
+            if ((!label && control->Kind() != ControlKind::ImageButton) || control->Caption().empty()) {
+                continue;
+            }
+            // An image button's caption starts right of its light.
+            const int indent = label ? 0 : 240 / kTwipsPerPixel;
+            const int width = static_cast<int>(control->Width() / unit) - indent;
+            const int height = static_cast<int>(control->Height() / unit);
+            const QString text = label ? LabelText(control->Caption()) : ToQString(control->Caption());
+            const int needed =
+                q.renderer.LayOut(text, control->Font(), QRect(0, 0, width, 0), Qt::AlignLeft, nullptr);
+            if (needed > height) {
+                cut += control->Name() + " needs " + std::to_string(needed) + " of " +
+                       std::to_string(height) + "; ";
+            }
+        }
+        return cut;
+    }
+
+    QtTestPlatform q;
+    WinSystem app{q.platform};
+};
+
+TEST_P(QtLabelFitTest, EveryLabelOfTheSettingsAndCountdownWindowsShowsItsWholeText) {
+    q.tray.Activate(QSystemTrayIcon::Trigger);
+    IESet* settings = app.GetMainWindow()->SettingsWindow();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(CutTexts(*settings), "");
+
+    const auto delay = std::make_shared<IECloseDelay>(app);
+    delay->Load();
+    EXPECT_EQ(CutTexts(*delay), "");
+    delay->Unload();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, QtLabelFitTest, ::testing::Values(kLanguageEnglish, kLanguageChinese));
 
 TEST(QtRendererTextTest, TextHeightWrapsAtSpacesAndInsideLongWords) {
     QtRenderer renderer({});

@@ -11,11 +11,14 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/platform_error.h"
 #include "forms/form.h"
 #include "platform/qt/qt_test_platform.h"
+#include "support/handler_failure_log.h"
 
 namespace qm::qt {
 namespace {
@@ -216,6 +219,39 @@ TEST_F(QtWindowPeerTest, ChangesMadeByAClickHandlerReachTheWidgets) {
     EXPECT_EQ(box->checkState(), Qt::Unchecked);
     EXPECT_EQ(As<QPushButton>(form->button)->text().toStdString(), "refused");
     EXPECT_TRUE(As<QListWidget>(form->list)->item(1)->isSelected());
+}
+
+TEST_F(QtWindowPeerTest, HandlersThatFailStopAtTheBoundaryAndTheWindowGoesOn) {
+    const qm::testing::HandlerFailureLog log;
+    // The settings window's OK saves every option, and a save may fail: straight from a real click.
+    int saves = 0;
+    form->button.Click = [&] {
+        ++saves;
+        throw PlatformError("Cannot save the settings file: read-only", 75, "Settings");
+    };
+    form->check.Click = [] { throw std::runtime_error("bad state"); };
+    form->picture.MouseDown = [](int, int, double, double) { throw PlatformError("gone"); };
+    int pictureClicks = 0;
+    form->picture.Click = [&] { ++pictureClicks; };
+
+    auto* button = As<QPushButton>(form->button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    auto* box = As<QCheckBox>(form->check);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+    QTest::mouseClick(Widget(form->picture), Qt::LeftButton);
+
+    EXPECT_EQ(saves, 2) << "the window still answers after a failed click";
+    EXPECT_EQ(form->check.Value(), CheckState::Checked) << "what the click did before failing stays";
+    EXPECT_EQ(pictureClicks, 1) << "a failed press does not lose the release";
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "quillmere: button_Click failed: run-time error 75 (Settings): Cannot save the settings "
+                  "file: read-only\n",
+                  "quillmere: button_Click failed: run-time error 75 (Settings): Cannot save the settings "
+                  "file: read-only\n",
+                  "quillmere: check_Click failed: bad state\n",
+                  "quillmere: window mouse press failed: run-time error 0: gone\n"}));
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "base/callback_boundary.h"
+#include "base/platform_error.h"
 #include "forms/form.h"
 #include "platform/win32/win32_check.h"
 #include "platform/win32/win_event_loop.h"
@@ -181,6 +185,61 @@ WIN32_TEST(ChangesMadeByAClickHandlerReachTheWindows) {
     CHECK(shown.form->check.Value() == CheckState::Unchecked);
     CHECK_EQ(::SendMessageW(check, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_UNCHECKED));
     CHECK_EQ(TextOf(shown.Of(shown.form->button)), "refused");
+}
+
+std::vector<std::string>& Reports() {
+    static std::vector<std::string> reports;
+    return reports;
+}
+
+void CollectReport(const char* line) {
+    Reports().emplace_back(line);
+}
+
+std::size_t ReportsStartingWith(const std::string& start) {
+    std::size_t count = 0;
+    for (const std::string& line : Reports()) {
+        count += line.rfind(start, 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+WIN32_TEST(HandlersThatFailStopAtTheBoundaryAndTheProgramGoesOn) {
+    ShownKinds shown;
+    // The loop made the debug output the boundary's reporter; the test reads the reports itself.
+    Reports().clear();
+    SetHandlerFailureReporter(&CollectReport);
+
+    // The settings window's OK saves every option, and a save may fail: through the window procedure.
+    int saves = 0;
+    shown.form->button.Click = [&] {
+        ++saves;
+        throw PlatformError("Cannot save the settings: access denied", 75, "Settings");
+    };
+    const HWND button = shown.Of(shown.form->button);
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    shown.loop.DoEvents();
+    CHECK_EQ(saves, 2);
+    CHECK_EQ(ReportsStartingWith("quillmere: button_Click failed: run-time error 75 (Settings): Cannot save"),
+             std::size_t{2});
+
+    // A timer whose tick fails keeps ticking.
+    int ticks = 0;
+    auto timer = shown.loop.CreateTimer([&] {
+        ++ticks;
+        throw std::runtime_error("bad tick");
+    });
+    timer->Start(10);
+    const DWORD start = ::GetTickCount();
+    while (ticks < 2 && ::GetTickCount() - start < 2000) {
+        shown.loop.DoEvents();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    timer.reset();
+    CHECK(ticks >= 2);
+    CHECK_EQ(ReportsStartingWith("quillmere: timer tick failed: bad tick"), static_cast<std::size_t>(ticks));
+    SetHandlerFailureReporter(nullptr);
 }
 
 }  // namespace
