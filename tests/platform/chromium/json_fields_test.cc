@@ -77,7 +77,7 @@ class PageWindowNumbersTest : public ::testing::Test {
         connection_ =
             std::make_shared<CdpConnection>(browser_.TakeProgramRead(), browser_.TakeProgramWrite());
         connection_->Start({});
-        context_ = std::make_shared<PageContext>(connection_, loop_, "S1", 5, "F1");
+        context_ = std::make_shared<PageContext>(connection_, loop_, loop_, "S1", 5, "F1");
     }
     void TearDown() override {
         context_.reset();
