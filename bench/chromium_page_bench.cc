@@ -9,7 +9,8 @@
 // - a caught popup, from its announcement to the browser's acknowledgement of the close and to its
 //   target destroyed, for each way of ending it, the ways taking turns in one run.
 //
-//   qm_chromium_bench                                (needs /usr/bin/chromium)
+//   qm_chromium_bench                                (needs /usr/bin/chromium; the pass over 20,000
+//                                                     elements with one call per read alone takes minutes)
 //   qm_chromium_bench --benchmark_filter=AdPass       (the ad passes only)
 //   qm_chromium_bench --benchmark_filter=Popup        (the popup only)
 
