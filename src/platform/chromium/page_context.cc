@@ -141,19 +141,28 @@ Json PageContext::Evaluate(const std::string& expression, bool byValue) {
 
 Json PageContext::Run(const Json& batch) {
     CheckAlive();
-    Flush();
+    // The writes still queued go first, in the same call.
+    std::string writes;
+    if (flushTimer_) {
+        flushTimer_->Stop();
+    }
+    if (!writes_.empty()) {
+        writes = WriteCall(generation_, writes_) + ";";
+        writes_ = Json::array();
+    }
     const std::string call = "__qm.run(" + std::to_string(generation_) + "," + BatchText(batch) + ")";
     Json answer;
     if (!libraryChecked_) {
         // A world made for a page that was already open has no library yet: it is put in on first use.
-        answer = Evaluate("globalThis.__qm ? " + call + " : '" + std::string(kMissingLibrary) + "'", true);
+        answer = Evaluate(writes + "globalThis.__qm ? " + call + " : '" + std::string(kMissingLibrary) + "'",
+                          true);
         libraryChecked_ = true;
         if (answer.is_string() && answer.get<std::string>() == kMissingLibrary) {
             Evaluate(kPageScript, true);
             answer = Evaluate(call, true);
         }
     } else {
-        answer = Evaluate(call, true);
+        answer = Evaluate(writes + call, true);
     }
     // The page library answers with the text of its results.
     if (answer.is_string()) {

@@ -23,8 +23,8 @@ class ChromiumWindow;
 
 // One document of a page, as the program's script world in it sees it: the door through which every
 // page object of that document (and of the same-site frames inside it) is read and written. Reads are
-// one protocol call each, made after the writes still queued have been sent; writes are queued and sent
-// together, in order, without waiting: before the next read, once a few milliseconds pass without a new
+// one protocol call each, which makes the writes still queued first; writes are queued and sent
+// together, in order, without waiting: with the next read, once a few milliseconds pass without a new
 // one, or once they have waited kWriteMaxWaitMs or number kWriteBatchMax, whichever comes first. (An
 // ad pass writes element by element and yields between them: its writes go out in a few calls, not one
 // per element.) A write that fails inside the page is dropped there. Once the document has gone (a new
@@ -68,7 +68,8 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     void Write(Json op);
     // Sends the queued writes now, without waiting.
     void Flush();
-    // Calls made and writes sent since the document was opened, for tests and measurements.
+    // Calls made (reads) and calls of writes alone sent since the document was opened, for tests and
+    // measurements.
     int CallCount() const { return calls_; }
     int WriteBatchCount() const { return writeBatches_; }
 

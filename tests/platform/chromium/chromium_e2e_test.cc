@@ -41,7 +41,7 @@ class NewWindowSink final : public BrowserEvents, public HiddenBrowserEvents {
         }
     }
     void IE_OnQuit() override {}
-    void IE_StatusTextChange(const std::string&) override {}
+    void IE_StatusTextChange(const std::string&) override { ++statusChanges; }
 
     // HiddenBrowserEvents: captures an address with a dot, as the program's hidden browser does.
     void Browser_BeforeNavigate2(const std::string& url, bool& cancel) override {
@@ -55,6 +55,7 @@ class NewWindowSink final : public BrowserEvents, public HiddenBrowserEvents {
 
     std::weak_ptr<NewWindowSink> self;
     int requests = 0;
+    int statusChanges = 0;
     std::shared_ptr<HiddenBrowser> hidden;
     std::unique_ptr<EventConnection> hiddenConnection;
     std::vector<std::string> seen;
@@ -527,6 +528,29 @@ TEST_F(ChromiumEndToEndTest, WholeAdPassReadsEachListInOneCallAndDecidesRightly)
     EXPECT_EQ(visibility("other"), "");
     EXPECT_EQ(hub.KilledIFrameNumber - frames, 1);
     EXPECT_EQ(hub.KilledFlashNumber - flash, 2);
+}
+
+// The page reports a change of its element count to the program, which then runs an ad pass; the
+// program's own replacements are no news to it, so a pass does not set off the next one.
+TEST_F(ChromiumEndToEndTest, ProgramsOwnReplacementIsNoNewsButThePagesOwnChangeIs) {
+    auto sink = Sink(NewWindowSink::Answer::LetOpen);
+    ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/cr_ads.html")));
+    ASSERT_TRUE(h.RunUntil([&] { return h.Evaluate(driver, "document.readyState") == "complete"; }));
+    h.RunFor(300);
+    const auto doc = std::static_pointer_cast<ChromiumDocument>(first->Document());
+    const auto links = doc->All()->Tags("A");
+    ASSERT_EQ(links->Length(), 2);
+
+    const int before = sink->statusChanges;
+    links->Item(0)->SetOuterHTML("<a href=\"/landing.html\">Ad</a>");
+    links->Item(1)->SetOuterHTML("<span>gone</span>");
+    ASSERT_TRUE(
+        h.RunUntil([&] { return h.Evaluate(driver, "document.getElementById('banner') === null") == true; }));
+    h.RunFor(400);
+    EXPECT_EQ(sink->statusChanges, before);
+
+    h.Evaluate(driver, "document.body.appendChild(document.createElement('p')), 0");
+    EXPECT_TRUE(h.RunUntil([&] { return sink->statusChanges > before; }));
 }
 
 // The program started on a start page that opens a window as soon as it has loaded and carries ads, as
