@@ -37,6 +37,13 @@ void BrowserSession::Launch(const std::string& firstPage) {
     process_.reset();
     cr::ChromiumOptions options = options_;
     options.startUrl = firstPage;
+    // The world lets go of what is left of the last browser while it takes the new one; that is no news
+    // of the new browser's end.
+    launching_ = true;
+    struct Launched {
+        bool& flag;
+        ~Launched() { flag = false; }
+    } launched{launching_};
     process_ = std::make_unique<cr::ChromiumProcess>(options);
     ++starts_;
     auto connection = std::make_unique<cr::CdpConnection>(process_->TakeReadEnd(), process_->TakeWriteEnd());
@@ -63,6 +70,9 @@ void BrowserSession::Launch(const std::string& firstPage) {
 }
 
 void BrowserSession::OnBrowserGone() {
+    if (launching_) {
+        return;
+    }
     // The person has closed the browser (or it crashed). The program stays and starts it again when it
     // is asked for a window.
     if (process_) {

@@ -56,6 +56,7 @@ class BrowserSession {
     std::unique_ptr<cr::ChromiumProcess> process_;
     std::shared_ptr<cr::ChromiumWorld> world_;
     int starts_ = 0;
+    bool launching_ = false;
 };
 
 }  // namespace qm::app

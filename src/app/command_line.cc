@@ -32,7 +32,7 @@ constexpr Option kOptions[] = {
     {"--version", nullptr, nullptr, "show the program's version and end",
      [](Arguments& a, const std::string&) { a.action = Arguments::Action::Version; }},
     {"--start-url", nullptr, "URL", "the page to open (the demo page when none is given)",
-     [](Arguments& a, const std::string& v) { a.address = v; }},
+     [](Arguments& a, const std::string& v) { a.addresses.insert(a.addresses.begin(), v); }},
     {"--language", nullptr, "LANGUAGE", "the interface language: English or Chinese",
      [](Arguments& a, const std::string& v) {
          if (v != kLanguageEnglish && v != kLanguageChinese) {
@@ -123,10 +123,10 @@ std::string DataUrl(const std::string& html) {
 
 std::string UsageText() {
     std::string text =
-        "Usage: quillmere [OPTION]... [URL]\n"
+        "Usage: quillmere [OPTION]... [URL]...\n"
         "Watches a Chromium browser from the notification area: blocks the popups a page opens by itself\n"
         "and takes advertisements out of pages. Started while a copy runs already, it asks that copy to\n"
-        "open URL (or a new browser window) and ends.\n\n"
+        "open each URL (or a new browser window) and ends.\n\n"
         "Options:\n";
     for (const Option& option : kOptions) {
         std::string names = "  ";
@@ -179,10 +179,10 @@ Arguments ParseArguments(const std::vector<std::string>& argv, const Environment
     for (std::size_t i = 1; i < argv.size(); ++i) {
         const std::string& word = argv[i];
         if (optionsEnded || word.empty() || word[0] != '-' || word == "-") {
-            if (!args.address.empty()) {
-                Fail(args, "more than one address given ('" + args.address + "' and '" + word + "')");
+            if (word.find('\n') != std::string::npos) {
+                Fail(args, "an address cannot span lines");
             }
-            args.address = word;
+            args.addresses.push_back(word);
             continue;
         }
         if (word == "--") {
@@ -239,7 +239,7 @@ Arguments ParseArguments(const std::vector<std::string>& argv, const Environment
         }
     }
 
-    args.browser.startUrl = args.address.empty() ? DataUrl(kDemoPage) : args.address;
+    args.browser.startUrl = args.addresses.empty() ? DataUrl(kDemoPage) : args.addresses.front();
     // The program judges popups itself; the browser's own blocker would hide them from it.
     args.browser.extraArgs = {"--no-first-run", "--disable-popup-blocking"};
     if (args.browser.headless) {

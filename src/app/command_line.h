@@ -37,9 +37,10 @@ struct Arguments {
     ProfileKind profile = ProfileKind::Lasting;
     // The interface language, "English" or "Chinese".
     std::string language;
-    // The address the person asked for on the command line (--start-url or a plain argument); empty
-    // when none was given. A copy that runs already opens it in a watched window.
-    std::string address;
+    // The addresses the person asked for on the command line (--start-url and plain arguments), in
+    // order; none when none was given. The first is the browser's first page; a copy that runs already
+    // opens each in a watched window.
+    std::vector<std::string> addresses;
 };
 
 // The usage text --help prints.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/browser_session.h"
 #include "app/command_line.h"
@@ -24,12 +25,18 @@ inline int HandToRunningCopy(posix::SingleInstance& instance, const Arguments& a
     if (instance.Claim() == posix::SingleInstance::Role::First) {
         return -1;
     }
-    std::string why;
-    if (instance.Hand(args.address, why)) {
-        return 0;
+    std::vector<std::string> requests = args.addresses;
+    if (requests.empty()) {
+        requests.emplace_back();  // a new window
     }
-    std::fprintf(stderr, "quillmere: a copy of Quillmere runs already, but %s\n", why.c_str());
-    return 1;
+    for (const std::string& address : requests) {
+        std::string why;
+        if (!instance.Hand(address, why)) {
+            std::fprintf(stderr, "quillmere: a copy of Quillmere runs already, but %s\n", why.c_str());
+            return 1;
+        }
+    }
+    return 0;
 }
 
 // Starts the browser the program watches, puts the program on `loop` with the platform bundle
@@ -72,6 +79,10 @@ int WatchBrowser(const Arguments& args, Loop& loop, posix::SingleInstance& insta
         WinSystem app(platform.platform);
         app.SetStartupLanguage(args.language);
         app.Main();
+        // The first address is the browser's first page; the others open beside it.
+        for (std::size_t i = 1; i < args.addresses.size(); ++i) {
+            session.Open(args.addresses[i]);
+        }
         if (app.Running()) {
             loop.Run();
         }

@@ -52,7 +52,8 @@ TEST(CommandLineTest, EachCommandLineGetsItsActionAndAFailureNamesWhatWasWrong) 
         {{"--language", "chinese"}, Action::Fail, "unknown language 'chinese'"},
         {{"--language", "French"}, Action::Fail, "unknown language 'French'"},
         {{"--temp-profile=yes"}, Action::Fail, "'--temp-profile' takes no value"},
-        {{"http://a.example/", "http://b.example/"}, Action::Fail, "more than one address"},
+        {{"http://a.example/", "http://b.example/"}, Action::Run, ""},
+        {{"http://a.example/\nOPEN x"}, Action::Fail, "cannot span lines"},
         {{"-platform", "offscreen", "--headless"}, Action::Run, ""},
         {{"-platform"}, Action::Fail, "'-platform' needs a value"},
         {{"--", "--help"}, Action::Run, ""},
@@ -75,7 +76,7 @@ TEST(CommandLineTest, OptionsReachTheBrowserAndTheProgram) {
         Parse({"--start-url=http://a.example/", "--chromium", "/opt/chromium", "--language", "Chinese",
                "--user-data-dir", "/home/p/profile", "--browser-output"});
     ASSERT_EQ(args.action, Action::Run);
-    EXPECT_EQ(args.address, "http://a.example/");
+    EXPECT_EQ(args.addresses, std::vector<std::string>{"http://a.example/"});
     EXPECT_EQ(args.browser.startUrl, "http://a.example/");
     EXPECT_EQ(args.browser.program, "/opt/chromium");
     EXPECT_EQ(args.language, "Chinese");
@@ -83,10 +84,14 @@ TEST(CommandLineTest, OptionsReachTheBrowserAndTheProgram) {
     EXPECT_EQ(args.browser.userDataDir, "/home/p/profile");
     EXPECT_TRUE(args.browser.showBrowserOutput);
 
-    const Arguments plain = Parse({"http://b.example/page?q=1"});
-    EXPECT_EQ(plain.address, "http://b.example/page?q=1");
+    // As a desktop launcher passes them: the first is the first page, the rest open beside it.
+    const Arguments plain =
+        Parse({"http://b.example/page?q=1", "--start-url", "http://s.example/", "file:///x y"});
+    EXPECT_EQ(plain.addresses,
+              (std::vector<std::string>{"http://s.example/", "http://b.example/page?q=1", "file:///x y"}));
+    EXPECT_EQ(plain.browser.startUrl, "http://s.example/");
     const Arguments demo = Parse({});
-    EXPECT_TRUE(demo.address.empty()) << "no address was asked for";
+    EXPECT_TRUE(demo.addresses.empty()) << "no address was asked for";
     EXPECT_EQ(demo.browser.startUrl.rfind("data:text/html", 0), 0u) << "the first start shows the demo page";
 }
 

@@ -24,6 +24,7 @@
 #include "app/browser_session.h"
 #include "platform/chromium/chromium_process.h"
 #include "platform/posix/poll_event_loop.h"
+#include "support/test_http_server.h"
 
 namespace qm::app {
 namespace {
@@ -189,9 +190,11 @@ TEST_F(LifetimeTest, ALaterStartHandsItsRequestToTheFirstCopyWhichOutlivesItsBro
         << "the lasting profile under XDG_DATA_HOME is the default";
 
     // With an address: the first copy opens it in its browser; no second browser is ever started.
-    EXPECT_EQ(RunLater({"https://example.org/asked?for=1"}), 0) << ProgramLog();
+    EXPECT_EQ(RunLater({"https://example.org/asked?for=1", "https://example.org/two"}), 0) << ProgramLog();
     EXPECT_TRUE(WaitUntil([&] {
-        return Read(log).find("https://example.org/asked?for=1") != std::string::npos;
+        const std::string text = Read(log);
+        return text.find("https://example.org/asked?for=1") != std::string::npos &&
+               text.find("https://example.org/two") != std::string::npos;
     })) << Read(log);
     EXPECT_NE(Read(log).find("Target.createTarget"), std::string::npos);
     EXPECT_EQ(Browsers(log).size(), 1u) << "the later start started no browser of its own";
@@ -222,8 +225,20 @@ TEST_F(LifetimeTest, AProfileInUseByAnotherBrowserIsRefusedBeforeAnyBrowserStart
     fs::create_directories(profile);
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
-    // Held by a running process of this computer: this test.
-    ASSERT_EQ(::symlink((std::string(host) + "-" + std::to_string(::getpid())).c_str(),
+    // Held by a running browser of this computer (a program by the name of one, waiting).
+    const std::string browserLike = root + "/chromium-browser";
+    fs::copy_file("/bin/sleep", browserLike);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        ::execl(browserLike.c_str(), "chromium-browser", "60", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    started.push_back(holder);
+    ASSERT_TRUE(WaitUntil([&] {
+        std::error_code error;
+        return fs::read_symlink("/proc/" + std::to_string(holder) + "/exe", error) == browserLike;
+    }));
+    ASSERT_EQ(::symlink((std::string(host) + "-" + std::to_string(holder)).c_str(),
                         (profile + "/SingletonLock").c_str()),
               0);
     EXPECT_EQ(RunLater({"--user-data-dir", profile, "https://example.org/"}), 1);
@@ -231,10 +246,18 @@ TEST_F(LifetimeTest, AProfileInUseByAnotherBrowserIsRefusedBeforeAnyBrowserStart
     EXPECT_NE(ProgramLog().find("--user-data-dir"), std::string::npos) << "it says what to do";
     EXPECT_TRUE(Browsers(log).empty()) << "no browser was started, so no page opened unwatched";
 
-    // A lock left by a browser that has ended does not count.
-    fs::remove(profile + "/SingletonLock");
-    ASSERT_EQ(::symlink((std::string(host) + "-999999999").c_str(), (profile + "/SingletonLock").c_str()), 0);
-    EXPECT_EQ(cr::ProfileHolder(profile), "");
+    // A lock left by a browser that has ended does not count, nor one whose number another program has
+    // now; a lock of another computer does.
+    const auto lockedBy = [&](const std::string& owner) {
+        fs::remove(profile + "/SingletonLock");
+        return ::symlink(owner.c_str(), (profile + "/SingletonLock").c_str()) == 0
+                   ? cr::ProfileHolder(profile)
+                   : "no lock";
+    };
+    EXPECT_EQ(lockedBy(std::string(host) + "-999999999"), "");
+    EXPECT_EQ(lockedBy(std::string(host) + "-" + std::to_string(::getpid())), "");
+    EXPECT_NE(lockedBy(std::string(host) + "x-1"), "");
+    EXPECT_NE(lockedBy("garbage"), "");
 }
 
 TEST_F(LifetimeTest, ATemporaryProfileGoesHoweverTheProgramEnds) {
@@ -334,23 +357,32 @@ TEST_F(LifetimeTest, ShutDownLeavesTheBrowserRunningUnwatched) {
     ::kill(browser, SIGTERM);
 }
 
-TEST_F(LifetimeTest, ShutDownLeavesARealChromiumRunning) {
+// With a real browser: it stays, and it is no longer held up by the program. A page that moves on by
+// itself a moment after Shut Down gets its next page: nothing stops its requests any more.
+TEST_F(LifetimeTest, ShutDownLeavesARealChromiumRunningAndUnhindered) {
     if (!cr::ChromiumAvailable()) {
         GTEST_SKIP() << "chromium is not installed";
     }
+    cr::testing::TestHttpServer server;
+    server.AddPage("/wait",
+                   "<p>waiting</p><script>setTimeout(function(){location.href='/after'},2500)</script>");
+    server.AddPage("/after", "<p>after</p>");
     posix::PollEventLoop loop;
     cr::ChromiumOptions options;
     options.extraArgs = cr::QuietTestFlags();
     options.userDataDir = root + "/data/chromium-profile";
+    options.startUrl = server.Url("/wait");
     pid_t browser = -1;
     {
         BrowserSession session(options, loop, loop);
         session.Start();
         browser = session.BrowserPid();
         ASSERT_GT(browser, 0);
+        ASSERT_TRUE(loop.RunUntil([&] { return server.WasRequested("/wait"); }, 15000));
         session.LeaveOpen();
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_TRUE(WaitUntil([&] { return server.WasRequested("/after"); }, 15000))
+        << "the page's next request was held up after Shut Down";
     EXPECT_TRUE(Alive(browser)) << "closing the program's ends of the pipe ended the browser";
     ::kill(-browser, SIGTERM);
     EXPECT_TRUE(WaitUntil([&] { return !Alive(browser); }, 15000));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "settings/language_class.h"
 #include "support/sim_scenario.h"
 
 namespace qm {

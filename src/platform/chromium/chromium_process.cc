@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <limits.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -188,10 +189,16 @@ std::string ProfileHolder(const std::string& userDataDir) {
     if (host != hostName) {
         return "a browser on the computer " + host;
     }
-    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
-        return "process " + std::to_string(pid) + " on this computer";
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) {
+        return {};  // left behind by a browser that has ended; the next browser takes it over
     }
-    return {};  // left behind by a browser that has ended; the next browser takes it over
+    // The number may have gone to another program since a browser crashed; only a browser holds it.
+    char exe[PATH_MAX] = {};
+    const ssize_t length = ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
+    if (length > 0 && std::string(exe, static_cast<std::size_t>(length)).find("chrom") == std::string::npos) {
+        return {};
+    }
+    return "process " + std::to_string(pid) + " on this computer";
 }
 
 bool ChromiumAvailable(const std::string& program) {
