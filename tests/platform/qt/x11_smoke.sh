@@ -77,6 +77,7 @@ for _ in 1 2 3 4 5; do
         xwininfo -root >/dev/null 2>&1 && break
         sleep 0.1
     done
+    sleep 0.3  # a server that lost the display to another one has ended by now
     if kill -0 "$xvfb" 2>/dev/null && xwininfo -root >/dev/null 2>&1; then
         pids+=($xvfb)
         break
