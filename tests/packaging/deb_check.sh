@@ -71,8 +71,8 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 mkdir -p "$work/www" "$work/run" "$work/config" "$work/data"
 chmod 700 "$work/run"
 cat >"$work/www/watch.html" <<HTML
-<!DOCTYPE html><html><body><p>A page that opens a window by itself.</p>
-<script>window.addEventListener("load", () => window.open("http://127.0.0.1:$port/popup-on-load"));</script>
+<!DOCTYPE html><html><body><p>A page that opens a window by itself a moment after it has loaded.</p>
+<script>setTimeout(() => window.open("http://127.0.0.1:$port/popup-on-load"), 1500);</script>
 </body></html>
 HTML
 echo ok >"$work/www/popup-on-load"

@@ -112,9 +112,9 @@ int QtRenderer::LayOut(const QString& text,
     const QFont qfont = FontFor(font);
     double pitch = 0;
     if (IsChineseFont(font.name)) {
-        // The Chinese font sets its lines one pixel more than its size apart, and the windows' tables
-        // give its labels room for that many lines; the stand-ins ask for more, and would lose the last
-        // line of a label.
+        // The Chinese font's lines lie about its size apart (its ascent and descent make one em), and the
+        // windows' tables give its labels room for that many lines; the stand-ins ask for a quarter more
+        // and would lose a label's last line. A pixel more than the size keeps their strokes apart.
         pitch = QFontInfo(qfont).pixelSize() + 1;
     }
     return LayOutText(text, qfont, box, alignment, painter, pitch);

@@ -64,8 +64,9 @@ Qt::WindowFlags WindowFlagsFor(BorderStyle border) {
             // A bare face without a taskbar button, as the countdown window is.
             return Qt::Tool | Qt::FramelessWindowHint;
         case BorderStyle::FixedSingle:
+            // A fixed window without minimise and maximise buttons, as the settings window is.
             return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+                   Qt::WindowCloseButtonHint;
         case BorderStyle::FixedDialog:
             return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     }

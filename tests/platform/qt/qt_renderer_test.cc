@@ -108,6 +108,10 @@ TEST_F(QtWindowsTest, AnyButtonOnTheIconShowsOneSettingsWindowCentredWithItsTabl
     EXPECT_EQ(window->size(), QSize(720, 511));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_NEAR(window->geometry().center().x(), screen.center().x(), 4);  // frames differ a little
+    // A fixed border with a close box and neither a minimise nor a maximise button.
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
     // Places in pixels, as the window's table gives them.
     EXPECT_EQ(Widget(settings.checkEnable)->geometry(), Pixels(128, 80, 105, 17));
