@@ -80,6 +80,8 @@ class PageWindowNumbersTest : public ::testing::Test {
         context_ = std::make_shared<PageContext>(connection_, loop_, loop_, "S1", 5, "F1");
     }
     void TearDown() override {
+        // The page's objects hold their page until it lets them go, as the world does with a gone page.
+        context_->ReleaseObjects();
         context_.reset();
         connection_->Stop();
     }
