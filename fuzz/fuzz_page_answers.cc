@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     connection->Start({});
     qm::posix::PollEventLoop loop;
     {
-        const auto context = std::make_shared<qm::cr::PageContext>(connection, loop, "S1", 5, "F1");
+        const auto context = std::make_shared<qm::cr::PageContext>(connection, loop, loop, "S1", 5, "F1");
         qm::fuzz::WalkPage(context->DocumentFor(1));
         loop.DoEvents();
         // As the world does once a document has gone: the objects handed out hold their context.
