@@ -47,27 +47,14 @@ int Run(const Arguments& args, qm::posix::SingleInstance& instance) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Arguments args = qm::app::ParseArguments(argc, argv);
-    if (const int code = qm::app::AnswerWithoutRunning(args); code >= 0) {
-        return code;
-    }
-    std::string why;
-    if (!qm::app::ResolveProfile(
-            args, [](const char* name) { return ::getenv(name); }, why)) {
-        std::fprintf(stderr, "quillmere: %s\n", why.c_str());
-        return 1;
-    }
-    // One copy per user, before any browser is started.
-    std::string folderProblem;
-    qm::posix::SingleInstance instance(qm::posix::UserRuntimeFolder(folderProblem));
-    if (!folderProblem.empty()) {
-        std::fprintf(stderr, "quillmere: %s\n", folderProblem.c_str());
-    }
-    if (const int code = qm::app::HandToRunningCopy(instance, args); code >= 0) {
+    // Everything before the browser: the command line, the profile, one copy per user.
+    Arguments args;
+    std::unique_ptr<qm::posix::SingleInstance> instance;
+    if (const int code = qm::app::PrepareStart(argc, argv, args, instance); code >= 0) {
         return code;
     }
     try {
-        return Run(args, instance);
+        return Run(args, *instance);
     } catch (const qm::PlatformError& e) {
         std::fprintf(stderr, "quillmere: %s\n", e.what());
         return 1;

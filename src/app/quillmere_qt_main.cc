@@ -30,23 +30,9 @@ int Run(const qm::app::Arguments& args, qm::qt::QtEventLoop& loop, qm::posix::Si
 int main(int argc, char** argv) {
     // The command line is read before the toolkit starts, so that --help, --version and a mistake are
     // answered without a display.
-    qm::app::Arguments args = qm::app::ParseArguments(argc, argv);
-    if (const int code = qm::app::AnswerWithoutRunning(args); code >= 0) {
-        return code;
-    }
-    std::string why;
-    if (!qm::app::ResolveProfile(
-            args, [](const char* name) { return ::getenv(name); }, why)) {
-        std::fprintf(stderr, "quillmere: %s\n", why.c_str());
-        return 1;
-    }
-    // One copy per user, before any display or browser is touched.
-    std::string folderProblem;
-    qm::posix::SingleInstance instance(qm::posix::UserRuntimeFolder(folderProblem));
-    if (!folderProblem.empty()) {
-        std::fprintf(stderr, "quillmere: %s\n", folderProblem.c_str());
-    }
-    if (const int code = qm::app::HandToRunningCopy(instance, args); code >= 0) {
+    qm::app::Arguments args;
+    std::unique_ptr<qm::posix::SingleInstance> instance;
+    if (const int code = qm::app::PrepareStart(argc, argv, args, instance); code >= 0) {
         return code;
     }
     // Stop signals become an event of the loop; they are blocked before Qt starts any thread.
@@ -55,7 +41,7 @@ int main(int argc, char** argv) {
     try {
         qm::qt::QtEventLoop loop;
         loop.QuitOn(stopSignals);
-        return Run(args, loop, instance);
+        return Run(args, loop, *instance);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quillmere: %s\n", e.what());
         return 1;

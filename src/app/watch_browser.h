@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,6 +38,32 @@ inline int HandToRunningCopy(posix::SingleInstance& instance, const Arguments& a
         }
     }
     return 0;
+}
+
+// Everything a start settles before any display or browser is touched: the command line is read
+// (--help, --version and mistakes are answered here), the profile is found, and the one copy per user
+// is claimed or this start's request handed to the copy that runs. Returns the exit code of a start
+// that ends here, or -1 for the first copy, which goes on holding `instance`.
+inline int PrepareStart(int argc,
+                        char** argv,
+                        Arguments& args,
+                        std::unique_ptr<posix::SingleInstance>& instance) {
+    args = ParseArguments(argc, argv);
+    if (const int code = AnswerWithoutRunning(args); code >= 0) {
+        return code;
+    }
+    std::string why;
+    if (!ResolveProfile(
+            args, [](const char* name) { return std::getenv(name); }, why)) {
+        std::fprintf(stderr, "quillmere: %s\n", why.c_str());
+        return 1;
+    }
+    std::string folderProblem;
+    instance = std::make_unique<posix::SingleInstance>(posix::UserRuntimeFolder(folderProblem));
+    if (!folderProblem.empty()) {
+        std::fprintf(stderr, "quillmere: %s\n", folderProblem.c_str());
+    }
+    return HandToRunningCopy(*instance, args);
 }
 
 // Starts the browser the program watches, puts the program on `loop` with the platform bundle
