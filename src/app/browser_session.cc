@@ -44,9 +44,9 @@ void BrowserSession::Launch(const std::string& firstPage) {
         bool& flag;
         ~Launched() { flag = false; }
     } launched{launching_};
-    process_ = std::make_unique<cr::ChromiumProcess>(options);
+    process_ = cr::StartBrowser(options);
     ++starts_;
-    auto connection = std::make_unique<cr::CdpConnection>(process_->TakeReadEnd(), process_->TakeWriteEnd());
+    auto connection = std::make_unique<cr::CdpConnection>(process_->TakePipe());
     try {
         if (!world_) {
             world_ = cr::ChromiumWorld::Create(std::move(connection), loop_, poster_);

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "base/event_loop.h"
 #include "base/task_poster.h"
-#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/browser_process.h"
 #include "platform/chromium/chromium_world.h"
 
 namespace qm::app {
@@ -45,7 +46,7 @@ class BrowserSession {
 
     // How many times the browser has been started, and the process of the one running (for tests).
     int Starts() const { return starts_; }
-    pid_t BrowserPid() const { return process_ ? process_->Pid() : -1; }
+    std::int64_t BrowserPid() const { return process_ ? process_->Id() : -1; }
 
   private:
     void Launch(const std::string& firstPage);
@@ -54,7 +55,7 @@ class BrowserSession {
     cr::ChromiumOptions options_;
     EventLoop& loop_;
     TaskPoster& poster_;
-    std::unique_ptr<cr::ChromiumProcess> process_;
+    std::unique_ptr<cr::BrowserProcess> process_;
     std::shared_ptr<cr::ChromiumWorld> world_;
     int starts_ = 0;
     bool launching_ = false;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/browser_process.h"
 
 namespace qm::app {
 

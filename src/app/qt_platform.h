@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/chromium/chromium_desktop.h"
+#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/chromium/chromium_world.h"
 #include "platform/posix/linux_services.h"
 #include "platform/posix/login_manager_power.h"

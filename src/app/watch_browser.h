@@ -10,7 +10,7 @@
 #include "app/browser_session.h"
 #include "app/command_line.h"
 #include "base/platform_error.h"
-#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/browser_process.h"
 #include "platform/posix/single_instance.h"
 #include "shell/win_system.h"
 

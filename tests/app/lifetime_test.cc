@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "app/browser_session.h"
-#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/posix/chromium_process.h"
 #include "platform/posix/poll_event_loop.h"
 #include "support/test_http_server.h"
 
@@ -383,7 +383,7 @@ TEST_F(LifetimeTest, ShutDownLeavesARealChromiumRunningAndUnhindered) {
     {
         BrowserSession session(options, loop, loop);
         session.Start();
-        browser = session.BrowserPid();
+        browser = static_cast<pid_t>(session.BrowserPid());
         ASSERT_GT(browser, 0);
         ASSERT_TRUE(loop.RunUntil([&] { return server.WasRequested("/wait"); }, 15000));
         session.LeaveOpen();
@@ -412,7 +412,7 @@ TEST_F(LifetimeTest, AClosedChromiumComesBackWatchedOnTheNextRequest) {
     BrowserSession session(options, loop, loop);
     session.Start();
     ASSERT_TRUE(loop.RunUntil([&] { return server.WasRequested("/first"); }, 20000));
-    const pid_t first = session.BrowserPid();
+    const auto first = static_cast<pid_t>(session.BrowserPid());
     ::kill(-first, SIGKILL);
     ASSERT_TRUE(loop.RunUntil([&] { return !session.BrowserRunning(); }, 10000)) << "the end went unnoticed";
 
@@ -430,10 +430,7 @@ TEST_F(LifetimeTest, TheKeeperEndsWithTheBrowser) {
     options.program = standIn;
     options.userDataDir = root + "/data/profile";
     cr::ChromiumProcess process(options);
-    {
-        posix::UniqueFd read = process.TakeReadEnd();
-        posix::UniqueFd write = process.TakeWriteEnd();
-    }
+    process.TakePipe().reset();
     ASSERT_TRUE(process.LeaveRunning());
     const pid_t keeper = process.KeeperPid();
     ASSERT_TRUE(WaitUntil([&] { return Browsers(log).size() == 1; }));

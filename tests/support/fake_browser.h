@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/chromium/cdp_connection.h"
+#include "platform/chromium/posix/fd_browser_pipe.h"
 #include "platform/posix/unique_fd.h"
 
 namespace qm::cr::testing {
@@ -44,8 +45,10 @@ class FakeBrowser {
     }
 
     // The program's ends, handed once to a connection.
-    posix::UniqueFd TakeProgramRead() { return std::move(programRead_); }
-    posix::UniqueFd TakeProgramWrite() { return std::move(programWrite_); }
+    // The program's ends, once, for its connection.
+    std::unique_ptr<BrowserPipe> TakeProgramPipe() {
+        return MakeFdPipe(std::move(programRead_), std::move(programWrite_));
+    }
 
     void SetResponder(Responder responder) {
         const std::lock_guard<std::mutex> lock(mutex_);

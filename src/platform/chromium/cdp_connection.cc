@@ -1,12 +1,5 @@
 #include "platform/chromium/cdp_connection.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -23,27 +16,10 @@ namespace {
 constexpr int kWriteTimeoutMs = 5000;
 constexpr std::size_t kReadChunk = 256 * 1024;
 
-void IgnoreSigPipe() {
-    // A browser that has gone turns a write into EPIPE; the default action of SIGPIPE would end the
-    // program instead.
-    static const bool done = [] {
-        ::signal(SIGPIPE, SIG_IGN);
-        return true;
-    }();
-    (void)done;
-}
-
 }  // namespace
 
-CdpConnection::CdpConnection(posix::UniqueFd readFromBrowser, posix::UniqueFd writeToBrowser)
-    : readFd_(std::move(readFromBrowser)),
-      writeFd_(std::move(writeToBrowser)),
-      stopFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    IgnoreSigPipe();
-    if (writeFd_.Valid()) {
-        ::fcntl(writeFd_.Get(), F_SETFL, ::fcntl(writeFd_.Get(), F_GETFL) | O_NONBLOCK);
-    }
-    if (!readFd_.Valid() || !writeFd_.Valid() || !stopFd_.Valid()) {
+CdpConnection::CdpConnection(std::unique_ptr<BrowserPipe> pipe) : pipe_(std::move(pipe)) {
+    if (!pipe_ || !pipe_->Valid()) {
         closed_ = true;
         closedReported_ = true;
     }
@@ -69,9 +45,8 @@ void CdpConnection::Start(Handlers handlers) {
 }
 
 void CdpConnection::Stop() {
-    if (stopFd_.Valid()) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(stopFd_.Get(), &one, sizeof one);
+    if (pipe_) {
+        pipe_->Interrupt();
     }
     if (reader_.joinable()) {
         reader_.join();
@@ -80,8 +55,9 @@ void CdpConnection::Stop() {
     closedReported_ = true;
     MarkClosed();
     const std::lock_guard<std::mutex> lock(writeMutex_);
-    writeFd_.Reset();
-    readFd_.Reset();
+    if (pipe_) {
+        pipe_->Close();
+    }
 }
 
 void CdpConnection::MarkClosed() {
@@ -125,25 +101,10 @@ std::int64_t CdpConnection::Write(const std::string& method,
     }
 
     const std::lock_guard<std::mutex> lock(writeMutex_);
-    if (closed_ || !writeFd_.Valid()) {
+    if (closed_ || !pipe_) {
         return -1;
     }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(writeFd_.Get(), text.data() + written, text.size() - written);
-        if (n > 0) {
-            written += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{writeFd_.Get(), POLLOUT, 0};
-            if (::poll(&p, 1, kWriteTimeoutMs) > 0 && !(p.revents & (POLLERR | POLLHUP))) {
-                continue;
-            }
-        }
+    if (!pipe_->Write(text, kWriteTimeoutMs)) {
         // A browser that stopped reading (or has gone) leaves half a message in the pipe: the stream is
         // of no further use.
         MarkClosed();
@@ -226,23 +187,9 @@ bool CdpConnection::ReadLoop() {
     MessageFramer framer;
     std::vector<char> chunk(kReadChunk);
     for (;;) {
-        pollfd fds[2] = {{readFd_.Get(), POLLIN, 0}, {stopFd_.Get(), POLLIN, 0}};
-        const int ready = ::poll(fds, 2, -1);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        if (fds[1].revents) {
+        const std::ptrdiff_t n = pipe_->Read(chunk.data(), chunk.size());
+        if (n == BrowserPipe::kInterrupted) {
             return true;
-        }
-        if (!fds[0].revents) {
-            continue;
-        }
-        const ssize_t n = ::read(readFd_.Get(), chunk.data(), chunk.size());
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
         }
         if (n <= 0) {
             break;  // end of file: the browser has gone

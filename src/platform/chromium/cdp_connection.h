@@ -13,7 +13,7 @@
 
 #include "base/platform_error.h"
 
-#include "platform/posix/unique_fd.h"
+#include "platform/chromium/browser_pipe.h"
 
 namespace qm::cr {
 
@@ -22,7 +22,7 @@ using Json = nlohmann::json;
 // PlatformError numbers of the connection: kErrorTimeout when the browser did not answer in time,
 // kErrorDisconnected when it has gone (both in base/platform_error.h).
 
-// One DevTools-protocol connection over a pair of pipe descriptors (messages are JSON texts, each ending
+// One DevTools-protocol connection over the browser's private pipe (messages are JSON texts, each ending
 // in a NUL byte). An I/O thread owns the reading end: it matches replies to their calls and hands every
 // event (a message with a "method" and no "id") to the event handler, on the I/O thread. Calls are made
 // from any thread: Call waits for its own reply, at most its timeout; Send does not wait and drops the
@@ -39,7 +39,7 @@ class CdpConnection {
 
     static constexpr int kDefaultTimeoutMs = 5000;
 
-    CdpConnection(posix::UniqueFd readFromBrowser, posix::UniqueFd writeToBrowser);
+    explicit CdpConnection(std::unique_ptr<BrowserPipe> pipe);
     CdpConnection(const CdpConnection&) = delete;
     CdpConnection& operator=(const CdpConnection&) = delete;
     // Stops the I/O thread (no handler runs after this returns) and fails the calls still waiting.
@@ -47,7 +47,7 @@ class CdpConnection {
 
     // Starts the I/O thread. Handlers are fixed from here on.
     void Start(Handlers handlers);
-    // Stops the I/O thread and closes both descriptors; waiting calls fail. Idempotent.
+    // Stops the I/O thread and closes the pipe; waiting calls fail. Idempotent.
     void Stop();
 
     // Sends `method` and waits for its reply: the "result" object. Throws PlatformError when the browser
@@ -103,9 +103,7 @@ class CdpConnection {
     void HandleReply(std::int64_t id, Json& message);
     void MarkClosed();
 
-    posix::UniqueFd readFd_;
-    posix::UniqueFd writeFd_;
-    posix::UniqueFd stopFd_;
+    std::unique_ptr<BrowserPipe> pipe_;
     Handlers handlers_;
     std::thread reader_;
     bool started_ = false;

@@ -24,7 +24,7 @@ class CdpConnectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
         connection_ =
-            std::make_unique<CdpConnection>(browser_.TakeProgramRead(), browser_.TakeProgramWrite());
+            std::make_unique<CdpConnection>(browser_.TakeProgramPipe());
         connection_->Start({[this](Json&& event) {
                                 const std::lock_guard<std::mutex> lock(mutex_);
                                 events_.push_back(std::move(event));
@@ -253,7 +253,7 @@ TEST_F(CdpConnectionTest, CallsFromSeveralThreadsEachGetTheirOwnAnswer) {
 TEST(CdpConnectionBoundaryTest, HandlersThatThrowOnTheReaderThreadAreReportedAndTheReaderGoesOn) {
     const qm::testing::HandlerFailureLog log;
     FakeBrowser browser;
-    CdpConnection connection(browser.TakeProgramRead(), browser.TakeProgramWrite());
+    CdpConnection connection(browser.TakeProgramPipe());
     std::atomic<int> events{0};
     std::atomic<bool> closed{false};
     connection.Start({[&](Json&& event) {

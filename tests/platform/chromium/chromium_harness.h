@@ -10,7 +10,7 @@
 #include "monitor/ie_monitor.h"
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/chromium_browser.h"
-#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/posix/chromium_process.h"
 #include "platform/chromium/chromium_world.h"
 #include "platform/posix/poll_event_loop.h"
 #include "ports/com_object.h"
@@ -46,7 +46,7 @@ class ChromiumHarness {
         options.extraArgs = QuietTestFlags();
         process = std::make_unique<ChromiumProcess>(options);
         world = ChromiumWorld::Create(
-            std::make_unique<CdpConnection>(process->TakeReadEnd(), process->TakeWriteEnd()), loop, loop);
+            std::make_unique<CdpConnection>(process->TakePipe()), loop, loop);
         world->Start();
         platform = std::make_unique<LinuxPlatform>(loop, world, process->UserDataDir() + "/quillmere.lock");
         // The browser's first page is adopted, and announced to whoever listens by then.
@@ -71,7 +71,7 @@ class ChromiumHarness {
         options.startUrl = startUrl;
         process = std::make_unique<ChromiumProcess>(options);
         world = ChromiumWorld::Create(
-            std::make_unique<CdpConnection>(process->TakeReadEnd(), process->TakeWriteEnd()), loop, loop);
+            std::make_unique<CdpConnection>(process->TakePipe()), loop, loop);
         world->Start(options.startUrl);
         platform = std::make_unique<LinuxPlatform>(loop, world, process->UserDataDir() + "/quillmere.lock");
         StartProgram();

@@ -10,7 +10,7 @@
 
 #include "base/platform_error.h"
 #include "platform/chromium/chromium_browser.h"
-#include "platform/chromium/chromium_desktop.h"
+#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/chromium/chromium_document.h"
 #include "platform/chromium/page_script.h"
 #include "platform/posix/poll_event_loop.h"
@@ -126,7 +126,7 @@ class ChromiumWorldTest : public ::testing::Test {
             return Json::object();
         });
         world = ChromiumWorld::Create(
-            std::make_unique<CdpConnection>(browser_.TakeProgramRead(), browser_.TakeProgramWrite()), loop,
+            std::make_unique<CdpConnection>(browser_.TakeProgramPipe()), loop,
             loop);
         world->Start();
         recorder = std::make_shared<Recorder>();
@@ -567,7 +567,7 @@ TEST(ChromiumWorldStartTest, StartPageLoadsOnlyOnceTheFirstPageIsWatched) {
     testing::FakeBrowser browser;
     posix::PollEventLoop loop;
     auto world = ChromiumWorld::Create(
-        std::make_unique<CdpConnection>(browser.TakeProgramRead(), browser.TakeProgramWrite()), loop, loop);
+        std::make_unique<CdpConnection>(browser.TakeProgramPipe()), loop, loop);
     world->Start("http://start.example/");
     auto recorder = std::make_shared<Recorder>();
     recorder->world = world.get();

@@ -77,7 +77,7 @@ class IoThreadDispatcherTest : public ::testing::Test {
         });
     // Goes first, before what its I/O thread uses and before the fake browser, whose reader ends when
     // the program's end closes.
-    CdpConnection connection_{browser_.TakeProgramRead(), browser_.TakeProgramWrite()};
+    CdpConnection connection_{browser_.TakeProgramPipe()};
     // No world: what is posted finds none and does nothing.
     std::shared_ptr<IoThreadDispatcher> dispatcher_ =
         std::make_shared<IoThreadDispatcher>(std::weak_ptr<ChromiumWorld>(), poster_, connection_, gate_);

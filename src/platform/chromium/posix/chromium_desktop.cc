@@ -1,4 +1,4 @@
-#include "platform/chromium/chromium_desktop.h"
+#include "platform/chromium/posix/chromium_desktop.h"
 
 #include <unistd.h>
 

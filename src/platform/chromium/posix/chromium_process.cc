@@ -1,4 +1,4 @@
-#include "platform/chromium/chromium_process.h"
+#include "platform/chromium/posix/chromium_process.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "base/platform_error.h"
+#include "platform/chromium/posix/fd_browser_pipe.h"
 #include "platform/posix/spawn_process.h"
 
 extern char** environ;
@@ -104,27 +105,6 @@ std::string MakeTemporaryProfile() {
     return pattern;
 }
 
-// The browser's command line: headless unless the extra flags say how, the protocol on the pipe, the
-// profile, and a blank first page: the start page is loaded by the program once it watches the browser
-// (ChromiumWorld::Start), so that no page runs before the program can see it.
-std::vector<std::string> BrowserArguments(const ChromiumOptions& options, const std::string& userDataDir) {
-    std::vector<std::string> args = {options.program};
-    if (options.headless) {
-        bool hasHeadless = false;
-        for (const auto& a : options.extraArgs) {
-            hasHeadless = hasHeadless || a.rfind("--headless", 0) == 0;
-        }
-        if (!hasHeadless) {
-            args.push_back("--headless=new");
-        }
-    }
-    args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
-    args.push_back("--remote-debugging-pipe");
-    args.push_back("--user-data-dir=" + userDataDir);
-    args.push_back("about:blank");
-    return args;
-}
-
 // The browser's descriptors: the pipe ends on 3 and 4, standard input (and, unless its output is to be
 // shown, standard output and error) on /dev/null.
 void PlaceDescriptors(SpawnActions& actions, int browserReads, int browserWrites, bool showOutput) {
@@ -158,16 +138,12 @@ void SetProcessGroupAndSignals(SpawnAttributes& attributes) {
 
 }  // namespace
 
-std::vector<std::string> QuietTestFlags() {
-    return {"--headless=new",
-            "--no-sandbox",
-            "--disable-gpu",
-            "--no-first-run",
-            "--disable-background-networking",
-            "--disable-component-update",
-            "--disable-sync",
-            "--disable-default-apps",
-            "--disable-popup-blocking"};
+std::string ChromiumOptions::DefaultProgram() {
+    return "/usr/bin/chromium";
+}
+
+std::unique_ptr<BrowserProcess> StartBrowser(const ChromiumOptions& options) {
+    return std::make_unique<ChromiumProcess>(options);
 }
 
 std::string ProfileHolder(const std::string& userDataDir) {
@@ -231,7 +207,7 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
     posix::UniqueFd browserReads = MoveHigh(std::move(toBrowser.read));
     posix::UniqueFd browserWrites = MoveHigh(std::move(fromBrowser.write));
 
-    std::vector<std::string> args = BrowserArguments(options, userDataDir_);
+    std::vector<std::string> args = BrowserArguments(options, userDataDir_, {"--remote-debugging-pipe"});
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
@@ -262,6 +238,10 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
     if (ownsUserDataDir_) {
         StartSweeper();
     }
+}
+
+std::unique_ptr<BrowserPipe> ChromiumProcess::TakePipe() {
+    return MakeFdPipe(std::move(readEnd_), std::move(writeEnd_));
 }
 
 void ChromiumProcess::StartSweeper() {
