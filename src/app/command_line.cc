@@ -1,10 +1,8 @@
 #include "app/command_line.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -51,6 +49,8 @@ constexpr Option kOptions[] = {
          a.profile = ProfileKind::Temporary;
          a.browser.userDataDir.clear();
      }},
+    {"--browser", nullptr, "BROWSER", "the browser to watch: chromium, chrome, edge or a program's path",
+     [](Arguments& a, const std::string& v) { a.browserChoice = v; }},
     {"--chromium", nullptr, "PATH", "the browser program to start (/usr/bin/chromium)",
      [](Arguments& a, const std::string& v) { a.browser.program = v; }},
     {"--headless", nullptr, nullptr, "run the browser without windows (the default without a display)",
@@ -169,10 +169,13 @@ int AnswerWithoutRunning(const Arguments& args) {
     return -1;
 }
 
-Arguments ParseArguments(const std::vector<std::string>& argv, const Environment& environment) {
+Arguments ParseArguments(const std::vector<std::string>& argv,
+                         const Environment& environment,
+                         HostSystem system) {
     Arguments args;
     // Without a screen the browser has to run without a window of its own.
-    args.browser.headless = !Get(environment, "DISPLAY") && !Get(environment, "WAYLAND_DISPLAY");
+    args.browser.headless =
+        system == HostSystem::Linux && !Get(environment, "DISPLAY") && !Get(environment, "WAYLAND_DISPLAY");
     args.language = LocaleLanguage(environment);
 
     bool optionsEnded = false;
@@ -245,19 +248,22 @@ Arguments ParseArguments(const std::vector<std::string>& argv, const Environment
     if (args.browser.headless) {
         args.browser.extraArgs.push_back("--disable-gpu");
     }
-    if (::geteuid() == 0) {
-        // The browser refuses to start its sandbox for the superuser.
-        args.browser.extraArgs.push_back("--no-sandbox");
-    }
     return args;
 }
 
 Arguments ParseArguments(int argc, char** argv) {
     return ParseArguments(std::vector<std::string>(argv, argv + argc),
-                          [](const char* name) { return ::getenv(name); });
+                          [](const char* name) { return std::getenv(name); });
 }
 
-std::string UserDataFolder(const Environment& environment) {
+std::string UserDataFolder(const Environment& environment, HostSystem system) {
+    if (system == HostSystem::Windows) {
+        const char* local = Get(environment, "LOCALAPPDATA");
+        const bool absolute =
+            local && ((std::strlen(local) >= 3 && local[1] == ':' && (local[2] == '\\' || local[2] == '/')) ||
+                      (local[0] == '\\' && local[1] == '\\'));
+        return absolute ? std::string(local) + "\\Quillmere" : std::string();
+    }
     const char* data = Get(environment, "XDG_DATA_HOME");
     if (data && data[0] == '/') {
         return std::string(data) + "/quillmere";
@@ -269,7 +275,7 @@ std::string UserDataFolder(const Environment& environment) {
     return {};
 }
 
-bool ResolveProfile(Arguments& args, const Environment& environment, std::string& why) {
+bool ResolveProfile(Arguments& args, const Environment& environment, std::string& why, HostSystem system) {
     switch (args.profile) {
         case ProfileKind::Given:
             return true;
@@ -279,14 +285,14 @@ bool ResolveProfile(Arguments& args, const Environment& environment, std::string
         case ProfileKind::Lasting:
             break;
     }
-    const std::string folder = UserDataFolder(environment);
+    const std::string folder = UserDataFolder(environment, system);
     if (folder.empty()) {
-        why =
-            "neither XDG_DATA_HOME nor HOME names a folder for the browser's profile; give one with "
-            "--user-data-dir DIR, or use --temp-profile";
+        why = std::string(system == HostSystem::Windows ? "LOCALAPPDATA does not name"
+                                                        : "neither XDG_DATA_HOME nor HOME names") +
+              " a folder for the browser's profile; give one with --user-data-dir DIR, or use --temp-profile";
         return false;
     }
-    args.browser.userDataDir = folder + "/profile";
+    args.browser.userDataDir = folder + (system == HostSystem::Windows ? "\\Profile" : "/profile");
     return true;
 }
 

@@ -14,6 +14,12 @@ std::string DataUrl(const std::string& html);
 // Reads one environment variable; null when it is not set. ::getenv in the program, a table in tests.
 using Environment = std::function<const char*(const char*)>;
 
+// The system the program runs on, for what its command line means there.
+enum class HostSystem {
+    Linux,    // a screen only where DISPLAY or WAYLAND_DISPLAY says so; data under XDG_DATA_HOME or HOME
+    Windows,  // always a screen; data under LOCALAPPDATA
+};
+
 // Which browser profile the run uses.
 enum class ProfileKind {
     Lasting,    // the program's own, kept under the user's data folder from run to run
@@ -34,6 +40,9 @@ struct Arguments {
 
     // How to start the browser; `browser.userDataDir` is filled in by ResolveProfile.
     cr::ChromiumOptions browser;
+    // The browser the person chose with --browser ("edge", "chrome", "chromium" or a program's path);
+    // empty when the command line does not say. cr::FindBrowser turns it into `browser.program`.
+    std::string browserChoice;
     ProfileKind profile = ProfileKind::Lasting;
     // The interface language, "English" or "Chinese".
     std::string language;
@@ -56,17 +65,23 @@ int AnswerWithoutRunning(const Arguments& args);
 // Reads the program's command line (argv[0] is the program). Qt's own options (-platform, -display, ...)
 // are let through for the toolkit. Never throws; a bad command line comes back as Action::Fail with the
 // reason in `error`. The language follows a Chinese locale (LC_ALL, LC_MESSAGES, LANG) unless
-// --language says otherwise; the browser runs headless when there is no display.
-Arguments ParseArguments(const std::vector<std::string>& argv, const Environment& environment);
+// --language says otherwise; on Linux the browser runs headless when there is no display.
+Arguments ParseArguments(const std::vector<std::string>& argv,
+                         const Environment& environment,
+                         HostSystem system = HostSystem::Linux);
+// The process's own command line and environment (Linux).
 Arguments ParseArguments(int argc, char** argv);
 
-// The folder of the program's lasting data: $XDG_DATA_HOME/quillmere, or ~/.local/share/quillmere.
-// Empty when neither XDG_DATA_HOME nor HOME is set to an absolute path.
-std::string UserDataFolder(const Environment& environment);
+// The folder of the program's lasting data: $XDG_DATA_HOME/quillmere, or ~/.local/share/quillmere; on
+// Windows %LOCALAPPDATA%\Quillmere. Empty when no such variable is set to an absolute path.
+std::string UserDataFolder(const Environment& environment, HostSystem system = HostSystem::Linux);
 
 // Fills in `args.browser.userDataDir` for the lasting profile (UserDataFolder()/profile); a given folder
 // stays as it is and a temporary profile leaves it empty (the browser process makes one). False, with
 // the reason in `why`, when there is no folder for a lasting profile.
-bool ResolveProfile(Arguments& args, const Environment& environment, std::string& why);
+bool ResolveProfile(Arguments& args,
+                    const Environment& environment,
+                    std::string& why,
+                    HostSystem system = HostSystem::Linux);
 
 }  // namespace qm::app

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/chromium/chromium_world.h"
+#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/posix/linux_services.h"
 #include "platform/posix/poll_event_loop.h"
 #include "platform/posix/posix_process_services.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/chromium/chromium_world.h"
+#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/posix/linux_services.h"
 #include "platform/posix/login_manager_power.h"
 #include "platform/posix/posix_process_services.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -51,6 +53,18 @@ inline int PrepareStart(int argc,
     args = ParseArguments(argc, argv);
     if (const int code = AnswerWithoutRunning(args); code >= 0) {
         return code;
+    }
+    if (!args.browserChoice.empty()) {
+        args.browser.program = cr::FindBrowser(args.browserChoice);
+        if (args.browser.program.empty()) {
+            std::fprintf(stderr, "quillmere: no browser '%s' is installed here\n",
+                         args.browserChoice.c_str());
+            return 1;
+        }
+    }
+    if (::geteuid() == 0) {
+        // The browser refuses to start its sandbox for the superuser.
+        args.browser.extraArgs.push_back("--no-sandbox");
     }
     std::string why;
     if (!ResolveProfile(

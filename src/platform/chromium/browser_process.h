@@ -84,6 +84,11 @@ std::unique_ptr<BrowserProcess> StartBrowser(const ChromiumOptions& options);
 // browser holds it; otherwise a description of the holder ("process 1234 on this computer").
 std::string ProfileHolder(const std::string& userDataDir);
 
+// The browser program that `choice` names (defined per system): "edge", "chrome" (and on Linux
+// "chromium") where that browser is installed, or a path to a program that may be run; empty choice:
+// the system's default browser program. Empty when there is none.
+std::string FindBrowser(const std::string& choice);
+
 // True when `program` exists and may be run (defined per system).
 bool ChromiumAvailable(const std::string& program = ChromiumOptions::DefaultProgram());
 

@@ -10,7 +10,7 @@
 namespace qm::win {
 
 // Pointer, keys, screen, message boxes and the shell of the interactive desktop.
-class Win32Desktop final : public Desktop {
+class Win32Desktop : public Desktop {
   public:
     ScreenPoint GetCursorPos() override;
     std::int16_t GetAsyncKeyState(int virtualKey) override;

@@ -7,6 +7,8 @@ namespace qm::win {
 
 namespace {
 constexpr wchar_t kLoopClass[] = L"QuillmereLoop";
+// Tells the loop's window that tasks have been posted.
+constexpr UINT kRunPostedTasks = WM_APP + 1;
 }  // namespace
 
 class Win32Timer final : public PlatformTimer {
@@ -73,7 +75,47 @@ void Win32EventLoop::RemoveTimer(UINT_PTR id) {
     timers_.erase(id);
 }
 
+void Win32EventLoop::PostTask(std::function<void()> task) {
+    const std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back(std::move(task));
+    if (!wakePosted_) {
+        // PostMessage is thread-safe; a full message queue (10,000 messages) loses the wake-up, and the
+        // next task posts it again.
+        wakePosted_ = ::PostMessageW(window_.Get(), kRunPostedTasks, 0, 0) != FALSE;
+    }
+}
+
+void Win32EventLoop::RunPostedTasks() {
+    // The tasks queued now run; those their work posts wait for the next message, so that a stream of
+    // tasks never starves the window messages.
+    std::size_t budget = 0;
+    {
+        const std::lock_guard<std::mutex> lock(postedMutex_);
+        wakePosted_ = false;
+        budget = posted_.size();
+    }
+    while (budget-- > 0 && !stopped_) {
+        std::function<void()> task;
+        {
+            const std::lock_guard<std::mutex> lock(postedMutex_);
+            if (posted_.empty()) {
+                return;
+            }
+            task = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        RunHandler("posted task", task);
+    }
+}
+
 LRESULT CALLBACK Win32EventLoop::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kRunPostedTasks) {
+        auto* self = reinterpret_cast<Win32EventLoop*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && !self->stopped_) {
+            self->RunPostedTasks();
+        }
+        return 0;
+    }
     if (msg == WM_TIMER) {
         auto* self = reinterpret_cast<Win32EventLoop*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self && !self->stopped_) {

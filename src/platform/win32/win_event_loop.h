@@ -1,20 +1,24 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "base/event_loop.h"
+#include "base/task_poster.h"
 #include "platform/win32/win_handles.h"
 
 namespace qm::win {
 
 // The program's message loop on the user-interface thread. Timers are SetTimer timers of a hidden
 // message-only window; DoEvents empties the thread's message queue; the system coalesces the ticks of
-// a timer that fell due more than once, as the contract asks.
-class Win32EventLoop final : public EventLoop {
+// a timer that fell due more than once, as the contract asks. Tasks posted from other threads run as a
+// message of the same window, in the order they were posted.
+class Win32EventLoop final : public EventLoop, public TaskPoster {
   public:
     Win32EventLoop();
     ~Win32EventLoop() override;
@@ -24,6 +28,9 @@ class Win32EventLoop final : public EventLoop {
     void DoEvents() override;
     void Sleep(int ms) override;
     bool Ending() const override { return stopped_; }
+
+    // TaskPoster: thread-safe; one message wakes the loop for however many tasks are queued.
+    void PostTask(std::function<void()> task) override;
 
     // Runs until Quit; returns the exit code of the quit message.
     int Run();
@@ -47,6 +54,7 @@ class Win32EventLoop final : public EventLoop {
     void StartTimer(UINT_PTR id, int intervalMs);
     void StopTimer(UINT_PTR id);
     void RemoveTimer(UINT_PTR id);
+    void RunPostedTasks();
 
     UniqueWindow window_;
     std::map<UINT_PTR, std::shared_ptr<std::function<void()>>> timers_;
@@ -54,6 +62,11 @@ class Win32EventLoop final : public EventLoop {
     UINT_PTR nextId_ = 1;
     bool stopped_ = false;
     std::function<bool(MSG&)> preTranslate_;
+
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+    // Whether a wake-up message is on its way (so that a burst of tasks posts one message, not one each).
+    bool wakePosted_ = false;
 };
 
 }  // namespace qm::win

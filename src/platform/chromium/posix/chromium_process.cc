@@ -142,6 +142,30 @@ std::string ChromiumOptions::DefaultProgram() {
     return "/usr/bin/chromium";
 }
 
+std::string FindBrowser(const std::string& choice) {
+    // The programs the distributions' packages install.
+    static const struct {
+        const char* name;
+        std::vector<const char*> programs;
+    } kKnown[] = {
+        {"chromium", {"/usr/bin/chromium", "/usr/bin/chromium-browser"}},
+        {"chrome", {"/usr/bin/google-chrome", "/usr/bin/google-chrome-stable"}},
+        {"edge", {"/usr/bin/microsoft-edge", "/usr/bin/microsoft-edge-stable"}},
+    };
+    const std::string name = choice.empty() ? "chromium" : choice;
+    for (const auto& known : kKnown) {
+        if (name == known.name) {
+            for (const char* program : known.programs) {
+                if (ChromiumAvailable(program)) {
+                    return program;
+                }
+            }
+            return {};
+        }
+    }
+    return ChromiumAvailable(name) ? name : std::string();
+}
+
 std::unique_ptr<BrowserProcess> StartBrowser(const ChromiumOptions& options) {
     return std::make_unique<ChromiumProcess>(options);
 }

@@ -27,7 +27,8 @@ class FdBrowserPipe final : public BrowserPipe {
 };
 
 // The pipe for the connection, from the program's two ends.
-inline std::unique_ptr<BrowserPipe> MakeFdPipe(posix::UniqueFd readFromBrowser, posix::UniqueFd writeToBrowser) {
+inline std::unique_ptr<BrowserPipe> MakeFdPipe(posix::UniqueFd readFromBrowser,
+                                               posix::UniqueFd writeToBrowser) {
     return std::make_unique<FdBrowserPipe>(std::move(readFromBrowser), std::move(writeToBrowser));
 }
 
