@@ -3,10 +3,13 @@
 //
 //   window CLASS TITLE SECONDS          wait for a visible top-level window; print its rectangle
 //   gone CLASS TITLE SECONDS            wait until no such window is left
+//   texts CLASS TITLE SECONDS           wait for a visible top-level window; print the rectangle of each
+//                                       such window and the class and text of each of its child windows
 //   tray-tip TITLE                      find the notification-area tooltip TITLE; print its place
 //   tray-click TITLE                    click the icon whose tooltip is TITLE with the mouse
 //   tray-post                           stand in for the shell: report a click to the program's icon
-//   click TITLE BUTTON                  press the button BUTTON of the program's window TITLE
+//   click TITLE BUTTON                  press the button BUTTON of the program's window TITLE (a picture
+//                                       button with a real click of the mouse)
 //   click-at TITLE X Y                  a left click at client pixel X,Y of the program's window TITLE
 //   answer TITLE BUTTON [TEXT]          answer a message box (Yes, No, OK) whose text contains TEXT
 //   list TITLE                          print the lines of the list box of the program's window TITLE
@@ -124,6 +127,19 @@ void PrintRect(const char* what, HWND window) {
     RECT r{};
     ::GetWindowRect(window, &r);
     std::printf("%s %ld %ld %ld %ld\n", what, r.left, r.top, r.right, r.bottom);
+}
+
+int PrintTexts(const std::wstring& cls, const std::wstring& title, int seconds) {
+    if (!WaitForWindow(cls, title, seconds)) {
+        return 3;
+    }
+    for (const HWND found : TopLevel(cls, title)) {
+        PrintRect("window", found);
+        for (const HWND child : Children(found)) {
+            std::printf("child %s \"%s\"\n", Narrow(ClassOf(child)).c_str(), Narrow(TextOf(child)).c_str());
+        }
+    }
+    return 0;
 }
 
 // --- the notification area ------------------------------------------------------------------------
@@ -304,6 +320,18 @@ int ClickButton(const std::wstring& title, const std::wstring& caption) {
             // Posted: the click may open a modal window, which must not hold this program up.
             ::PostMessageW(child, BM_CLICK, 0, 0);
             std::printf("pressed \"%s\"\n", Narrow(caption).c_str());
+            return 0;
+        }
+        if (ClassOf(child) == L"QuillmereImageButton" && TextOf(child) == caption) {
+            // The program's picture buttons answer the mouse only: a real click at the button's middle.
+            RECT r{};
+            ::GetWindowRect(child, &r);
+            const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            const HWND under = ::WindowFromPoint(middle);
+            ClickScreenAt(middle);
+            std::printf("clicked \"%s\" at %ld,%ld (the window there: %s \"%s\")\n", Narrow(caption).c_str(),
+                        middle.x, middle.y, under ? Narrow(ClassOf(under)).c_str() : "none",
+                        under ? Narrow(TextOf(under)).c_str() : "");
             return 0;
         }
     }
@@ -602,6 +630,8 @@ int RunProbe(int argc, wchar_t** argv) {
             } else {
                 result = WaitForNoWindow(arg(2), arg(3), seconds) ? 0 : 3;
             }
+        } else if (command == L"texts") {
+            result = PrintTexts(arg(2), arg(3), _wtoi(arg(4).c_str()));
         } else if (command == L"tray-tip" || command == L"tray-click") {
             result = TrayTip(arg(2), command == L"tray-click");
         } else if (command == L"tray-post") {

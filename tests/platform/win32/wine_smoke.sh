@@ -13,12 +13,17 @@
 #   - Shut Down, confirmed, ends the program and starts the Messenger service again;
 #   - the countdown window is shaped: its cut-away corner is not the window's (screenshot kept);
 #   - a browser monitor on an InternetExplorer.Application object sees BeforeNavigate2, and once the
-#     browser's process has been killed IsIEValid answers false without an error.
+#     browser's process has been killed IsIEValid answers false without an error;
+#   - quillmere.exe --browser PATH drives a stand-in Chromium (browser_stand_in.exe, which takes the
+#     protocol pipe as Edge and Chrome do) through a whole popup story: the popup a page opens by itself
+#     is killed before its page is requested, the countdown window shows its address (screenshot kept),
+#     the settings window's list of killed popups has it, a call the browser never answers and the
+#     browser's death are outlived, and Shut Down ends the program.
 # Where Wine lacks a feature the test says so and checks what remains; it never passes by skipping.
 #
 #   tests/platform/win32/wine_smoke.sh [build directory]     (default: build-win32)
 #
-# Needs: wine (wine64), xvfb, x11-apps (xwd), imagemagick (convert).
+# Needs: wine (wine64), xvfb, imagemagick (import, convert).
 set -euo pipefail
 started=$(date +%s)
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
@@ -28,10 +33,10 @@ logs="$artifacts/wine-logs"
 rm -rf "$logs"
 mkdir -p "$artifacts" "$logs"
 
-for tool in wine wineserver winepath Xvfb xwd convert; do
+for tool in wine wineserver winepath Xvfb import convert; do
     command -v "$tool" >/dev/null || { echo "wine_smoke: $tool is not installed" >&2; exit 1; }
 done
-for exe in quillmere.exe qm_win32_tests.exe messenger_stand_in.exe; do
+for exe in quillmere.exe qm_win32_tests.exe messenger_stand_in.exe browser_stand_in.exe; do
     [ -f "$build/$exe" ] || { echo "wine_smoke: $build/$exe is missing (build the Windows tree first)" >&2; exit 1; }
 done
 
@@ -80,11 +85,7 @@ probe() {
     rm -f "$log.raw"
     return $rc
 }
-shot() {
-    xwd -root -display "$display" -silent >"$artifacts/$1.xwd"
-    convert "$artifacts/$1.xwd" "$artifacts/$1.png"
-    rm -f "$artifacts/$1.xwd"
-}
+shot() { import -display "$display" -window root "$artifacts/$1.png"; }
 pixel() { convert "$artifacts/$1.png" -format "%[pixel:p{$2,$3}]" info:; }
 
 title='Varrow Quillmere 4.13'
@@ -264,6 +265,80 @@ else
     fail "browser monitor on InternetExplorer.Application:"
 fi
 sed 's/^/      /' "$logs/ie-monitor.log"
+
+# 11. Edge or Chrome, played by the stand-in browser: the program starts it with the protocol pipe's
+# ends inherited and named on its command line, and watches it. The stand-in's page opens a popup by
+# itself once loaded; its first call into the program's page library is never answered; after the
+# popup story it lingers a while and dies.
+standin_log="$logs/browser-stand-in.log"
+rm -f "$standin_log"
+export QM_STAND_IN_ARGS="--stand-in-log=$(winepath -w "$standin_log" 2>/dev/null) --stand-in-linger-ms=20000"
+browser_exe="$(winepath -w "$build/browser_stand_in.exe" 2>/dev/null)"
+wine "$build/quillmere.exe" --browser "$browser_exe" --temp-profile >"$logs/chromium-program.log" 2>&1 &
+program=$!
+popup_killed() { grep -q '^<< .*"method":"Target.closeTarget"' "$standin_log" 2>/dev/null; }
+if wait_for popup_killed 40; then
+    # The popup's own page request was held by the program and failed, never let through.
+    if grep -q '^<< .*"method":"Fetch.failRequest"' "$standin_log" &&
+        ! grep -q '^<< .*"method":"Fetch.continueRequest".*interception-job-2' "$standin_log"; then
+        pass "Chromium: the popup the page opened by itself was killed before its page was requested"
+    else
+        fail "Chromium: the popup's page request was let through"; grep -E 'Fetch|closeTarget' "$standin_log" || true
+    fi
+else
+    fail "Chromium: the popup was not killed"; tail -n 20 "$standin_log" 2>/dev/null || true; cat "$logs/chromium-program.log"
+fi
+if probe chromium-countdown texts QuillmereForm "" 10 && grep -q 'ads.example/popup.html' "$logs/chromium-countdown.log"; then
+    shot chromium-countdown
+    pass "Chromium: the countdown window shows the killed popup's address; screenshot $artifacts/chromium-countdown.png"
+else
+    fail "Chromium: no countdown window with the popup's address"; cat "$logs/chromium-countdown.log"
+fi
+# The countdown's Close puts the popup on the list of killed popups at once (else its 10 s do).
+# Wine sometimes loses the first click of a test that follows the earlier steps' clicks (not seen when
+# this step runs alone); a lost click is said, and the button clicked again.
+closed=0
+for attempt in 1 2 3; do
+    probe chromium-countdown-close click "" "Close" || true
+    if probe chromium-countdown-gone gone QuillmereForm "" 2; then closed=$attempt; break; fi
+done
+probe chromium-after-close texts QuillmereForm "" 1 || true
+if [ "$closed" -gt 0 ]; then
+    [ "$closed" -gt 1 ] && note "Wine lost $((closed - 1)) click(s) on the countdown's Close before one arrived"
+    pass "Chromium: a click on the countdown's Close closed it"
+else
+    fail "Chromium: the countdown window stayed after three clicks on Close"; cat "$logs/chromium-countdown-close.log"
+fi
+probe chromium-tray-click tray-click "$title" || true
+if probe chromium-settings window QuillmereForm "$title" 10 && probe chromium-killed list "$title" &&
+    grep -q '^line .*ads.example/popup.html' "$logs/chromium-killed.log"; then
+    sleep 1
+    shot chromium-settings
+    pass "Chromium: the settings window lists the killed popup; screenshot $artifacts/chromium-settings.png"
+else
+    fail "Chromium: the killed popup is not in the settings window's list"; cat "$logs/chromium-killed.log" 2>/dev/null || true
+fi
+if grep -q 'did not answer' "$logs/chromium-program.log"; then
+    pass "Chromium: a call the browser never answered timed out and the program went on"
+else
+    fail "Chromium: the unanswered call was not reported"; cat "$logs/chromium-program.log"
+fi
+if wait_for "grep -q 'the browser has ended' '$logs/chromium-program.log'" 40 && sleep 1 && kill -0 "$program" 2>/dev/null; then
+    pass "Chromium: the browser's death was noticed and the program runs on"
+else
+    fail "Chromium: the browser's death"; cat "$logs/chromium-program.log"
+fi
+probe chromium-quit-press click "$title" "Shut Down" || true
+if probe chromium-quit-confirm answer "$title" Yes "Are you sure you want to quit?" &&
+    wait_for '! kill -0 "$program" 2>/dev/null' 15; then
+    pass "Chromium: Shut Down, confirmed, ended the program"
+else
+    fail "Chromium: the program still runs after Shut Down"; cat "$logs/chromium-quit-press.log" 2>/dev/null || true
+fi
+kill "$program" 2>/dev/null || true
+wait "$program" 2>/dev/null || true
+program=""
+unset QM_STAND_IN_ARGS
 
 echo
 echo "Not exercised under Wine (its shell keeps no list of browser windows: ShellWindows answers E_NOTIMPL"

@@ -260,10 +260,11 @@ void WinChromiumProcess::Start(const ChromiumOptions& options) {
     startup.lpAttributeList = inherited.Get();
     PROCESS_INFORMATION info{};
     const std::wstring program = win::Widen(options.program);
-    // Suspended until it is in the job, so that no helper process starts outside it.
+    // Suspended until it is in the job, so that no helper process starts outside it; without a console
+    // window of its own (a browser has none; a console program started in its place would get one).
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                          &startup.StartupInfo, &info)) {
+                          CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, nullptr,
+                          nullptr, &startup.StartupInfo, &info)) {
         win::ThrowLastError("CreateProcessW");
     }
     process_.Reset(info.hProcess);

@@ -19,6 +19,9 @@
 //                                    or none (default of quiet).
 //   --stand-in-log=PATH              Appends every message, one a line: "<< " received, ">> " sent.
 //
+// The options may also come in the environment variable QM_STAND_IN_ARGS, separated by spaces: the
+// program under test starts the stand-in with a browser's command line.
+//
 // Every other argument (the browser's own flags, the start page) is ignored. The stand-in ends with 0
 // when the script is over or the program has gone (a broken pipe either way), with 2 when the command
 // line cannot be used.
@@ -468,9 +471,24 @@ std::optional<std::string> ReadOptions(Options& options) {
     constexpr std::wstring_view kLog = L"--stand-in-log=";
     constexpr std::wstring_view kLinger = L"--stand-in-linger-ms=";
     constexpr std::wstring_view kUnanswered = L"--stand-in-unanswered=";
+    // The program under test starts the stand-in with a browser's command line only; the test hands its
+    // own options over in QM_STAND_IN_ARGS (words separated by spaces).
+    std::vector<std::wstring> words(argv.get() + 1, argv.get() + argc);
+    wchar_t extra[4096] = {};
+    const DWORD extraLength = ::GetEnvironmentVariableW(L"QM_STAND_IN_ARGS", extra, 4096);
+    if (extraLength > 0 && extraLength < 4096) {
+        const std::wstring_view all(extra, extraLength);
+        for (std::size_t at = 0; at < all.size();) {
+            const std::size_t space = std::min(all.find(L' ', at), all.size());
+            if (space > at) {
+                words.emplace_back(all.substr(at, space - at));
+            }
+            at = space + 1;
+        }
+    }
     std::optional<std::wstring_view> pipes;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring_view arg = argv.get()[i];
+    for (const std::wstring& word : words) {
+        const std::wstring_view arg = word;
         if (arg.starts_with(kPipes)) {
             pipes = arg.substr(kPipes.size());
         } else if (arg.starts_with(kScript)) {
