@@ -136,6 +136,35 @@ TEST(CommandLineTest, TheProfileLastsUnderTheUsersDataFolderUnlessAnotherOrATemp
     EXPECT_NE(why.find("--user-data-dir"), std::string::npos) << why;
 }
 
+// On Windows there is always a screen and the lasting profile lies under LOCALAPPDATA; the browser the
+// person names is kept as named, for the system to find.
+TEST(CommandLineTest, OnWindowsTheBrowserHasAScreenAndItsProfileLiesUnderLocalAppData) {
+    const auto parse = [](std::vector<std::string> words) {
+        words.insert(words.begin(), "quillmere.exe");
+        return ParseArguments(words, Table({}), HostSystem::Windows);
+    };
+    EXPECT_FALSE(parse({}).browser.headless);
+    EXPECT_TRUE(parse({"--headless"}).browser.headless);
+    EXPECT_EQ(parse({"--browser", "edge"}).browserChoice, "edge");
+    EXPECT_EQ(parse({"--browser=C:\\Apps\\chrome.exe"}).browserChoice, "C:\\Apps\\chrome.exe");
+    EXPECT_EQ(parse({"--browser"}).action, Action::Fail);
+
+    std::string why;
+    Arguments lasting = parse({});
+    ASSERT_TRUE(ResolveProfile(lasting, Table({{"LOCALAPPDATA", "C:\\Users\\p\\AppData\\Local"}}), why,
+                               HostSystem::Windows))
+        << why;
+    EXPECT_EQ(lasting.browser.userDataDir, "C:\\Users\\p\\AppData\\Local\\Quillmere\\Profile");
+    // A HOME of a POSIX shell is no place for it, nor a folder named without its drive.
+    for (const char* local : {"", "AppData\\Local", "/home/p"}) {
+        Arguments nowhere = parse({});
+        EXPECT_FALSE(ResolveProfile(nowhere, Table({{"LOCALAPPDATA", local}, {"HOME", "/home/p"}}), why,
+                                    HostSystem::Windows))
+            << local;
+        EXPECT_NE(why.find("LOCALAPPDATA"), std::string::npos) << why;
+    }
+}
+
 TEST(CommandLineTest, TheHelpNamesEveryOption) {
     const std::string help = UsageText();
     for (const char* option :
@@ -196,6 +225,12 @@ TEST(CommandLineTest, TheProgramAnswersHelpVersionAndMistakesWithoutADisplay) {
     const ProgramRun missing = RunProgram("--language");
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.err.find("'--language' needs a value"), std::string::npos) << missing.err;
+
+    // A browser that is not installed is named, and nothing starts.
+    const ProgramRun absent = RunProgram("--temp-profile --browser /nowhere/microsoft-edge");
+    EXPECT_EQ(absent.exitCode, 1);
+    EXPECT_NE(absent.err.find("no browser '/nowhere/microsoft-edge' is installed"), std::string::npos)
+        << absent.err;
 }
 
 }  // namespace
