@@ -16,6 +16,7 @@
 #include "app/win_chromium_platform.h"
 #include "base/platform_error.h"
 #include "platform/win32/win_handles.h"
+#include "platform/win32/win_instance_door.h"
 #include "platform/win32/win_platform.h"
 #include "shell/win_system.h"
 
@@ -118,7 +119,19 @@ int RunWithChromium(const Arguments& args) {
         loop.Quit();
     });
     if (process.PrevInstance()) {
-        return 0;  // the copy that runs watches the browser already
+        // The copy that runs watches the browser already: it opens what this start asks for.
+        std::vector<std::string> requests = args.addresses;
+        if (requests.empty()) {
+            requests.emplace_back();  // a new window
+        }
+        for (const std::string& address : requests) {
+            std::string why;
+            if (!qm::win::InstanceDoor::Hand(address, why)) {
+                Tell("A copy of Quillmere runs already, but " + why + ".", MB_ICONINFORMATION);
+                return 1;
+            }
+        }
+        return 0;
     }
     qm::app::BrowserSession session(args.browser, loop, loop);
     try {
@@ -134,6 +147,13 @@ int RunWithChromium(const Arguments& args) {
         Tell(text, MB_ICONERROR);
         return 1;
     }
+    // Later starts ask for windows; a request still queued when the run ends is dropped.
+    bool running = true;
+    const qm::win::InstanceDoor door([&](const std::string& address) {
+        if (running) {
+            session.Open(address);
+        }
+    });
     {
         qm::app::WinChromiumPlatform platform(loop, session.World(), process);
         qm::WinSystem app(platform.platform);
@@ -146,6 +166,7 @@ int RunWithChromium(const Arguments& args) {
             qm::win::SetFatalErrorTitle(app.AppTitle());
             loop.Run();
         }
+        running = false;
         // The program's windows are not unloaded: it ends as an ended process does.
     }
     if (shutDown) {

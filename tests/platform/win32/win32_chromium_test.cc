@@ -19,6 +19,7 @@
 #include "platform/chromium/win32/win_chromium_process.h"
 #include "platform/win32/win32_check.h"
 #include "platform/win32/win_event_loop.h"
+#include "platform/win32/win_instance_door.h"
 
 namespace qm::win {
 namespace {
@@ -273,6 +274,45 @@ WIN32_TEST(ABrowserThatCannotBeRunIsReportedAndLeavesNoProfile) {
         thrown = std::string(e.what()).find("C:\\nowhere\\msedge.exe") != std::string::npos;
     }
     CHECK(thrown);
+}
+
+// A later start hands its requests to the first copy's door; what is not a request of the program's
+// kind, or has a line break in it, is refused, and nothing reaches the first copy from it.
+WIN32_TEST(ALaterStartsRequestsReachTheFirstCopyAndNothingElseDoes) {
+    Win32EventLoop loop;
+    std::vector<std::string> received;
+    std::vector<std::string> expected = {"http://a.example/", "", "http://\xE4\xB8\xAD.example/"};
+    {
+        const InstanceDoor door([&](std::string address) {
+            received.push_back(std::move(address));
+            if (received.size() == expected.size()) {
+                loop.Quit();
+            }
+        });
+        std::vector<bool> handed;
+        LRESULT foreign = TRUE;
+        std::thread later([&] {
+            std::string why;
+            const HWND window = ::FindWindowExW(HWND_MESSAGE, nullptr, L"QuillmereInstanceDoor", nullptr);
+            COPYDATASTRUCT other{0x1234, 5, const_cast<char*>("hello")};
+            foreign = ::SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&other));
+            handed.push_back(InstanceDoor::Hand(expected[0], why));
+            handed.push_back(InstanceDoor::Hand(expected[1], why));
+            handed.push_back(InstanceDoor::Hand("http://a.example/\nsecond line", why));
+            handed.push_back(InstanceDoor::Hand(std::string(InstanceDoor::kMaxRequestBytes + 1, 'a'), why));
+            handed.push_back(InstanceDoor::Hand(expected[2], why));
+        });
+        const auto limit = loop.CreateTimer([&] { loop.Quit(); });
+        limit->Start(10000);
+        loop.Run();
+        later.join();
+        CHECK(foreign == FALSE);
+        CHECK(handed == (std::vector<bool>{true, true, false, false, true}));
+        CHECK(received == expected);
+    }
+    std::string why;
+    CHECK(!InstanceDoor::Hand("http://b.example/", why));  // the door has gone with the first copy
+    CHECK(!why.empty());
 }
 
 }  // namespace

@@ -17,8 +17,9 @@
 #   - quillmere.exe --browser PATH drives a stand-in Chromium (browser_stand_in.exe, which takes the
 #     protocol pipe as Edge and Chrome do) through a whole popup story: the popup a page opens by itself
 #     is killed before its page is requested, the countdown window shows its address (screenshot kept),
-#     the settings window's list of killed popups has it, a call the browser never answers and the
-#     browser's death are outlived, and Shut Down ends the program.
+#     the settings window's list of killed popups has it, a second start hands its address to the first
+#     copy, a call the browser never answers and the browser's death are outlived, and Shut Down ends
+#     the program.
 # Where Wine lacks a feature the test says so and checks what remains; it never passes by skipping.
 #
 #   tests/platform/win32/wine_smoke.sh [build directory]     (default: build-win32)
@@ -317,6 +318,13 @@ if probe chromium-settings window QuillmereForm "$title" 10 && probe chromium-ki
     pass "Chromium: the settings window lists the killed popup; screenshot $artifacts/chromium-settings.png"
 else
     fail "Chromium: the killed popup is not in the settings window's list"; cat "$logs/chromium-killed.log" 2>/dev/null || true
+fi
+# A second start, with an address: the first copy opens it as a new window of the watched browser.
+if timeout 20 wine "$build/quillmere.exe" http://second.example/ >"$logs/chromium-second.log" 2>&1 &&
+    wait_for "grep -q '^<< .*\"Target.createTarget\".*second.example' '$standin_log'" 10; then
+    pass "Chromium: a second start handed its address to the first copy, which opened it in the watched browser"
+else
+    fail "Chromium: a second start's address did not reach the browser"; cat "$logs/chromium-second.log"
 fi
 if grep -q 'did not answer' "$logs/chromium-program.log"; then
     pass "Chromium: a call the browser never answered timed out and the program went on"
