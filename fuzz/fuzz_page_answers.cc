@@ -67,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return ReplyFrom(pieces[next++]);
     });
-    auto connection =
-        std::make_shared<qm::cr::CdpConnection>(browser.TakeProgramPipe());
+    auto connection = std::make_shared<qm::cr::CdpConnection>(browser.TakeProgramPipe());
     connection->Start({});
     qm::posix::PollEventLoop loop;
     {

@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     qm::posix::PollEventLoop loop;
     const auto world = qm::cr::ChromiumWorld::Create(
-        std::make_unique<qm::cr::CdpConnection>(browser.TakeProgramPipe()), loop,
-        loop);
+        std::make_unique<qm::cr::CdpConnection>(browser.TakeProgramPipe()), loop, loop);
     try {
         world->Start();
     } catch (const qm::PlatformError&) {

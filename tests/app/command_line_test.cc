@@ -167,9 +167,9 @@ TEST(CommandLineTest, OnWindowsTheBrowserHasAScreenAndItsProfileLiesUnderLocalAp
 
 TEST(CommandLineTest, TheHelpNamesEveryOption) {
     const std::string help = UsageText();
-    for (const char* option :
-         {"--help", "--version", "--start-url URL", "--language LANGUAGE", "--user-data-dir DIR",
-          "--temp-profile", "--browser BROWSER", "--chromium PATH", "--headless", "--no-headless", "--browser-output"}) {
+    for (const char* option : {"--help", "--version", "--start-url URL", "--language LANGUAGE",
+                               "--user-data-dir DIR", "--temp-profile", "--browser BROWSER",
+                               "--chromium PATH", "--headless", "--no-headless", "--browser-output"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(VersionText().rfind("quillmere 4.13", 0), 0u);

@@ -23,8 +23,7 @@ using testing::FakeBrowser;
 class CdpConnectionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        connection_ =
-            std::make_unique<CdpConnection>(browser_.TakeProgramPipe());
+        connection_ = std::make_unique<CdpConnection>(browser_.TakeProgramPipe());
         connection_->Start({[this](Json&& event) {
                                 const std::lock_guard<std::mutex> lock(mutex_);
                                 events_.push_back(std::move(event));

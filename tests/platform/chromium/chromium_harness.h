@@ -10,8 +10,8 @@
 #include "monitor/ie_monitor.h"
 #include "platform/chromium/cdp_connection.h"
 #include "platform/chromium/chromium_browser.h"
-#include "platform/chromium/posix/chromium_process.h"
 #include "platform/chromium/chromium_world.h"
+#include "platform/chromium/posix/chromium_process.h"
 #include "platform/posix/poll_event_loop.h"
 #include "ports/com_object.h"
 #include "shell/win_system.h"
@@ -45,8 +45,7 @@ class ChromiumHarness {
         ChromiumOptions options;
         options.extraArgs = QuietTestFlags();
         process = std::make_unique<ChromiumProcess>(options);
-        world = ChromiumWorld::Create(
-            std::make_unique<CdpConnection>(process->TakePipe()), loop, loop);
+        world = ChromiumWorld::Create(std::make_unique<CdpConnection>(process->TakePipe()), loop, loop);
         world->Start();
         platform = std::make_unique<LinuxPlatform>(loop, world, process->UserDataDir() + "/quillmere.lock");
         // The browser's first page is adopted, and announced to whoever listens by then.
@@ -70,8 +69,7 @@ class ChromiumHarness {
         options.extraArgs = QuietTestFlags();
         options.startUrl = startUrl;
         process = std::make_unique<ChromiumProcess>(options);
-        world = ChromiumWorld::Create(
-            std::make_unique<CdpConnection>(process->TakePipe()), loop, loop);
+        world = ChromiumWorld::Create(std::make_unique<CdpConnection>(process->TakePipe()), loop, loop);
         world->Start(options.startUrl);
         platform = std::make_unique<LinuxPlatform>(loop, world, process->UserDataDir() + "/quillmere.lock");
         StartProgram();

@@ -10,9 +10,9 @@
 
 #include "base/platform_error.h"
 #include "platform/chromium/chromium_browser.h"
-#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/chromium/chromium_document.h"
 #include "platform/chromium/page_script.h"
+#include "platform/chromium/posix/chromium_desktop.h"
 #include "platform/posix/poll_event_loop.h"
 #include "support/fake_browser.h"
 
@@ -125,9 +125,8 @@ class ChromiumWorldTest : public ::testing::Test {
             }
             return Json::object();
         });
-        world = ChromiumWorld::Create(
-            std::make_unique<CdpConnection>(browser_.TakeProgramPipe()), loop,
-            loop);
+        world =
+            ChromiumWorld::Create(std::make_unique<CdpConnection>(browser_.TakeProgramPipe()), loop, loop);
         world->Start();
         recorder = std::make_shared<Recorder>();
         recorder->world = world.get();
@@ -566,8 +565,8 @@ TEST_F(ChromiumWorldTest, BlankPopupWithoutARequestIsClosedAfterTheGraceAndOneWi
 TEST(ChromiumWorldStartTest, StartPageLoadsOnlyOnceTheFirstPageIsWatched) {
     testing::FakeBrowser browser;
     posix::PollEventLoop loop;
-    auto world = ChromiumWorld::Create(
-        std::make_unique<CdpConnection>(browser.TakeProgramPipe()), loop, loop);
+    auto world =
+        ChromiumWorld::Create(std::make_unique<CdpConnection>(browser.TakeProgramPipe()), loop, loop);
     world->Start("http://start.example/");
     auto recorder = std::make_shared<Recorder>();
     recorder->world = world.get();

@@ -28,8 +28,7 @@ class PageContextTest : public ::testing::Test {
             }
             return Json::object();
         });
-        connection_ =
-            std::make_shared<CdpConnection>(browser_.TakeProgramPipe());
+        connection_ = std::make_shared<CdpConnection>(browser_.TakeProgramPipe());
         connection_->Start({});
         context_ = std::make_shared<PageContext>(connection_, loop_, loop_, "S1", 5, "F1");
     }
