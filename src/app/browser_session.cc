@@ -61,9 +61,7 @@ void BrowserSession::Launch(const std::string& firstPage) {
         const bool handedOver = !options.userDataDir.empty() && process_->WaitForExit(500);
         const std::string holder = handedOver ? cr::ProfileHolder(options.userDataDir) : std::string();
         if (!holder.empty()) {
-            throw PlatformError("The browser profile " + options.userDataDir +
-                                    " is in use by another browser (" + holder + ")",
-                                cr::kErrorProfileInUse, "Chromium");
+            cr::ThrowProfileInUse(options.userDataDir, holder);
         }
         throw;
     }

@@ -1,5 +1,7 @@
 #include "platform/chromium/browser_process.h"
 
+#include "base/platform_error.h"
+
 namespace qm::cr {
 
 std::vector<std::string> QuietTestFlags() {
@@ -32,6 +34,18 @@ std::vector<std::string> BrowserArguments(const ChromiumOptions& options,
     args.push_back("--user-data-dir=" + userDataDir);
     args.push_back("about:blank");
     return args;
+}
+
+void ThrowProfileInUse(const std::string& userDataDir, const std::string& holder) {
+    throw PlatformError(
+        "The browser profile " + userDataDir + " is in use by another browser (" + holder + ")",
+        kErrorProfileInUse, "Chromium");
+}
+
+void CheckProfileFree(const std::string& userDataDir) {
+    if (const std::string holder = ProfileHolder(userDataDir); !holder.empty()) {
+        ThrowProfileInUse(userDataDir, holder);
+    }
 }
 
 }  // namespace qm::cr

@@ -89,6 +89,12 @@ std::string ProfileHolder(const std::string& userDataDir);
 // the system's default browser program. Empty when there is none.
 std::string FindBrowser(const std::string& choice);
 
+// Throws PlatformError(kErrorProfileInUse) naming the folder and its holder when a browser this program
+// did not start holds the profile folder `userDataDir` (see ProfileHolder): started on it, the browser
+// would hand its page to that one and end, and the page would run where nothing watches it.
+void CheckProfileFree(const std::string& userDataDir);
+[[noreturn]] void ThrowProfileInUse(const std::string& userDataDir, const std::string& holder);
+
 // True when `program` exists and may be run (defined per system).
 bool ChromiumAvailable(const std::string& program = ChromiumOptions::DefaultProgram());
 

@@ -215,14 +215,7 @@ ChromiumProcess::ChromiumProcess(const ChromiumOptions& options) {
         userDataDir_ = MakeTemporaryProfile();
         ownsUserDataDir_ = true;
     } else {
-        // Started on a profile that another browser uses, the browser would hand its page to that one
-        // and end; the page would then run where nothing watches it.
-        const std::string holder = ProfileHolder(userDataDir_);
-        if (!holder.empty()) {
-            throw PlatformError(
-                "The browser profile " + userDataDir_ + " is in use by another browser (" + holder + ")",
-                kErrorProfileInUse, "Chromium");
-        }
+        CheckProfileFree(userDataDir_);
         MakeFolders(userDataDir_);
     }
 
