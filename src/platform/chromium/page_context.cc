@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/platform_error.h"
+#include "base/text.h"
 #include "platform/chromium/chromium_document.h"
 #include "platform/chromium/chromium_element.h"
 #include "platform/chromium/chromium_style_sheet.h"
@@ -65,6 +66,7 @@ PageContext::~PageContext() {
 void PageContext::MarkGone() {
     alive_ = false;
     writes_ = Json::array();
+    readAhead_ = {};
 }
 
 void PageContext::ReleaseObjects() {
@@ -139,8 +141,161 @@ Json PageContext::Evaluate(const std::string& expression, bool byValue) {
     return value != result->end() ? *value : Json();
 }
 
+namespace {
+
+// The scope and tag of a batch that reads one list (`[["items", scope, tag]]`).
+std::optional<std::pair<int, std::string>> ListRead(const Json& batch) {
+    if (batch.size() != 1 || !batch[0].is_array() || batch[0].size() != 3 || batch[0][0] != "items" ||
+        !batch[0][1].is_number_integer() || !batch[0][2].is_string()) {
+        return std::nullopt;
+    }
+    return std::make_pair(batch[0][1].get<int>(), batch[0][2].get<std::string>());
+}
+
+// Where a list record keeps an element's number, its inline position and its inline visibility.
+constexpr std::size_t kRecordId = 0;
+constexpr std::size_t kRecordPosition = 10;
+constexpr std::size_t kRecordVisibility = 11;
+
+}  // namespace
+
 Json PageContext::Run(const Json& batch) {
     CheckAlive();
+    if (std::optional<Json> list = TakeReadAhead(batch)) {
+        Json answer = Json::array();
+        answer.push_back(std::move(*list));
+        return answer;
+    }
+    const auto read = ListRead(batch);
+    if (!read || read->second != "DIV" || batching_ != Batching::Batched || !writes_.empty()) {
+        return RunNow(batch);
+    }
+    Json sent = batch;
+    for (const char* tag : kReadAheadTags) {
+        sent.push_back(Json::array({"items", read->first, tag}));
+    }
+    Json answer = RunNow(sent);
+    KeepReadAhead(sent, answer);
+    return answer;
+}
+
+std::optional<Json> PageContext::TakeReadAhead(const Json& batch) {
+    if (readAhead_.lists.empty()) {
+        return std::nullopt;
+    }
+    if (SteadyMs() - readAhead_.readAtMs > kReadAheadMaxAgeMs) {
+        readAhead_ = {};  // the page has had time to change by itself
+        return std::nullopt;
+    }
+    const auto read = ListRead(batch);
+    if (!read || !readAhead_.lists.contains(*read)) {
+        return std::nullopt;
+    }
+    if (readAhead_.replaced) {
+        PruneReadAhead();
+    }
+    const auto entry = readAhead_.lists.find(*read);
+    if (entry == readAhead_.lists.end()) {
+        return std::nullopt;
+    }
+    Json list = std::move(entry->second);
+    readAhead_.lists.erase(entry);
+    return list;
+}
+
+void PageContext::KeepReadAhead(const Json& sent, Json& answer) {
+    readAhead_ = {};
+    if (answer.size() != sent.size()) {
+        return;
+    }
+    readAhead_.readAtMs = SteadyMs();
+    for (std::size_t i = 1; i < sent.size(); ++i) {
+        if (!answer[i].is_array()) {
+            continue;
+        }
+        readAhead_.lists[{sent[i][1].get<int>(), sent[i][2].get<std::string>()}] = std::move(answer[i]);
+    }
+    IndexReadAhead();
+    answer.erase(answer.begin() + 1, answer.end());
+}
+
+void PageContext::IndexReadAhead() {
+    readAhead_.recordsOf.clear();
+    for (const auto& [key, list] : readAhead_.lists) {
+        for (std::size_t r = 0; r < list.size(); ++r) {
+            if (list[r].is_array() && list[r].size() > kRecordVisibility) {
+                readAhead_.recordsOf[IntFrom(list[r][kRecordId])].emplace_back(key, r);
+            }
+        }
+    }
+}
+
+void PageContext::PruneReadAhead() {
+    Json ids = Json::array();
+    for (const auto& [key, list] : readAhead_.lists) {
+        for (const Json& record : list) {
+            ids.push_back(record.is_array() && !record.empty() ? record[kRecordId] : Json(0));
+        }
+    }
+    const Json connected = RunNow(Json::array({Json::array({"connected", std::move(ids)})}));
+    readAhead_.replaced = false;
+    if (connected.size() != 1 || !connected[0].is_array()) {
+        readAhead_ = {};
+        return;
+    }
+    const Json& answers = connected[0];
+    std::size_t at = 0;
+    for (auto& [key, list] : readAhead_.lists) {
+        Json kept = Json::array();
+        for (Json& record : list) {
+            if (at < answers.size() && answers[at].is_boolean() && answers[at].get<bool>()) {
+                kept.push_back(std::move(record));
+            }
+            ++at;
+        }
+        list = std::move(kept);
+    }
+    // The records moved: where each element stands is found again.
+    IndexReadAhead();
+}
+
+void PageContext::NoteWrite(const Json& op) {
+    if (readAhead_.lists.empty()) {
+        return;
+    }
+    if (op.size() == 3 && op[0] == "outer" && op[2].is_string()) {
+        // Markup that brings elements of the lists' tags would be missing from them.
+        const std::string html = ToUpperAscii(op[2].get<std::string>());
+        for (const char* tag : kReadAheadTags) {
+            if (html.find(std::string("<") + tag) != std::string::npos) {
+                readAhead_ = {};
+                return;
+            }
+        }
+        readAhead_.replaced = true;
+        return;
+    }
+    if (op.size() != 4 || op[0] != "setstyle") {
+        readAhead_ = {};  // attributes or a timer of the page: the lists may no longer hold
+        return;
+    }
+    const std::string property = TextFrom(op[2]);
+    const std::size_t field = property == StyleName(StyleProperty::Visibility) ? kRecordVisibility
+                              : property == StyleName(StyleProperty::Position) ? kRecordPosition
+                                                                               : 0;
+    const auto records = readAhead_.recordsOf.find(IntFrom(op[1]));
+    if (field == 0 || records == readAhead_.recordsOf.end()) {
+        return;  // no list tells of it
+    }
+    for (const auto& [key, index] : records->second) {
+        const auto list = readAhead_.lists.find(key);
+        if (list != readAhead_.lists.end()) {
+            list->second[index][field] = op[3];
+        }
+    }
+}
+
+Json PageContext::RunNow(const Json& batch) {
     // The writes still queued go first, in the same call.
     std::string writes;
     if (flushTimer_) {
@@ -187,6 +342,7 @@ Json PageContext::RunOne(Json op) {
 
 void PageContext::Write(Json op) {
     CheckAlive();
+    NoteWrite(op);
     writes_.push_back(std::move(op));
     ScheduleFlush();
 }

@@ -62,7 +62,20 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
 
     // Runs page-library operations (each `[op, args...]`) in one call and returns their results, in
     // order. Throws PlatformError when the page refuses (the operation's own error) or has gone.
+    //
+    // Lists are read ahead: a read of a scope's DIV list made while no write waits (an ad pass starts
+    // with it) brings that scope's lists of kReadAheadTags along in the same call. A later read of one of
+    // them is answered from there, once, as long as it is younger than kReadAheadMaxAgeMs and the program
+    // has written nothing since that could change what the list tells: its own writes of an element's
+    // inline visibility or position are carried into the lists read ahead; markup that replaces an
+    // element (without bringing elements of those tags) makes the next list served drop the elements
+    // that have left the document, asked in one call that carries the writes; any other write
+    // (attributes, timers, markup with such elements) drops the lists.
     Json Run(const Json& batch);
+    static constexpr const char* kReadAheadTags[] = {"IMG", "IFRAME", "EMBED", "OBJECT"};
+    static constexpr std::int64_t kReadAheadMaxAgeMs = 1000;
+    // The page has changed by itself (its element count): lists read ahead are no longer used.
+    void ForgetReadAhead() { readAhead_ = {}; }
     Json RunOne(Json op);
     // Queues one write.
     void Write(Json op);
@@ -115,6 +128,25 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     void SetPageWorldContextId(int id) { pageWorldContextId_ = id; }
 
   private:
+    // Lists read ahead, by scope and tag, and where each element's records stand in them.
+    struct ReadAhead {
+        std::int64_t readAtMs = 0;
+        std::map<std::pair<int, std::string>, Json> lists;
+        std::map<int, std::vector<std::pair<std::pair<int, std::string>, std::size_t>>> recordsOf;
+        // Markup has replaced elements since: some listed elements may have left the document.
+        bool replaced = false;
+    };
+
+    Json RunNow(const Json& batch);
+    // The list `batch` reads ([["items", scope, tag]]) if it was read ahead and may still be used.
+    std::optional<Json> TakeReadAhead(const Json& batch);
+    void KeepReadAhead(const Json& sent, Json& answer);
+    // Drops from the lists read ahead the elements that are no longer in the document.
+    void PruneReadAhead();
+    // Finds again where each element's records stand in the lists read ahead.
+    void IndexReadAhead();
+    // Carries the write `op` into the lists read ahead, or drops them.
+    void NoteWrite(const Json& op);
     Json Evaluate(const std::string& expression, bool byValue);
     // Sends the queued writes soon: at once when enough wait, else once no more come for a moment.
     void ScheduleFlush();
@@ -138,6 +170,7 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     Batching batching_ = Batching::Batched;
     int calls_ = 0;
     int writeBatches_ = 0;
+    ReadAhead readAhead_;
 
     std::map<int, std::shared_ptr<ChromiumDocument>> documents_;
     std::map<int, std::shared_ptr<ChromiumWindow>> windows_;

@@ -120,6 +120,12 @@ state.setUp = () => {
     parent: (id) => { const p = get(id).parentElement; return p ? [idOf(p), tagOf(p)] : null; },
     tag: (id) => tagOf(get(id)),
     outer: (id, html) => { get(id).outerHTML = html; },
+    // Which of the elements are still in their document (false also for one that has gone entirely).
+    connected: (ids) => ids.map((id) => {
+      const r = objs.get(id);
+      const o = weak && r instanceof WeakRef ? r.deref() : r;
+      return !!(o && o.isConnected);
+    }),
     dims: (id) => { const e = get(id); return [dim(e, 'width'), dim(e, 'height')]; },
     cwin: (id) => idOf(get(id).contentWindow),
     part: (id, x, y) => partAt(get(id), x, y),

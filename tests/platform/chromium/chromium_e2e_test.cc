@@ -440,6 +440,8 @@ TEST_F(ChromiumEndToEndTest, CollectionIsReadInOneCallAndWritesGoOutWithoutWaiti
 
     const auto doc = std::static_pointer_cast<ChromiumDocument>(first->Document());
     const auto& context = doc->Context();
+    // Lists the program's own ad pass read ahead are not this test's subject.
+    context->ForgetReadAhead();
     const int before = context->CallCount();
     const auto images = doc->All()->Tags("img");
     ASSERT_EQ(images->Length(), 51);
@@ -505,7 +507,8 @@ TEST_F(ChromiumEndToEndTest, WholeAdPassReadsEachListInOneCallAndDecidesRightly)
     ASSERT_TRUE(h.RunUntil([&] { return h.MonitorOf(first) != nullptr; }));
     ASSERT_TRUE(h.Navigate(first, driver, h.server.Url("/everything.html")));
     ASSERT_TRUE(h.RunUntil([&] { return h.Evaluate(driver, "document.readyState") == "complete"; }));
-    h.RunFor(100);
+    // The page's own last changes are counted (and reported) a moment after they are made.
+    h.RunFor(400);
     for (const auto& monitor : h.app->Hub().IEMonitors) {
         monitor->Unload();
     }
@@ -520,7 +523,11 @@ TEST_F(ChromiumEndToEndTest, WholeAdPassReadsEachListInOneCallAndDecidesRightly)
     const std::int32_t flash = hub.KilledFlashNumber;
     const int before = doc->Context()->CallCount();
     remover.RemoveAds(doc, [] { return true; });
-    EXPECT_EQ(doc->Context()->CallCount() - before, 5) << "the lists of DIV, IMG, IFRAME, EMBED and OBJECT";
+    EXPECT_EQ(doc->Context()->CallCount() - before, 2)
+        << "the list of DIV with those of IMG, IFRAME, EMBED and OBJECT read ahead, and once the banner's link "
+           "has been replaced, which of their elements are still in the page";
+    // A read comes back once the page has run every write sent before it.
+    doc->Context()->RunOne({"count", 1, ""});
 
     const auto visibility = [&](const std::string& id) {
         return h.Evaluate(driver, "document.getElementById('" + id + "').style.visibility");

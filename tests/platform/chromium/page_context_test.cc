@@ -107,3 +107,126 @@ TEST_F(PageContextTest, WritesOfADocumentThatHasGoneAreDropped) {
 
 }  // namespace
 }  // namespace qm::cr
+
+namespace qm::cr {
+namespace {
+
+using testing::FakeBrowser;
+
+// A list record as the page library gives it: number, tag, parent, size, ... inline position and
+// visibility.
+Json Record(int id, const char* tag, const char* visibility) {
+    return Json::array(
+        {id, tag, 3, "BODY", nullptr, 10, 10, nullptr, nullptr, nullptr, "", visibility, nullptr, nullptr});
+}
+
+// Lists read ahead: the page stand-in answers every operation of a batch: the lists of a small page, and
+// which elements are still in it (all but 21).
+class PageContextReadAheadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        browser_.SetResponder([](const Json& m) -> std::optional<Json> {
+            if (m.value("method", std::string()) != "Runtime.evaluate" ||
+                !m["params"].value("returnByValue", false)) {
+                return Json::object();
+            }
+            const std::string e = m["params"].value("expression", std::string());
+            const std::size_t from = e.find(',', e.find("__qm.run(")) + 1;
+            std::size_t to = e.find(") : '", from);
+            to = to == std::string::npos ? e.rfind(')') : to;
+            const Json batch = Json::parse(e.substr(from, to - from));
+            Json results = Json::array();
+            for (const Json& op : batch) {
+                if (op[0] == "items") {
+                    const std::string tag = op[2];
+                    results.push_back(
+                        tag == "DIV"      ? Json::array({Record(10, "DIV", "")})
+                        : tag == "IMG"    ? Json::array({Record(20, "IMG", ""), Record(21, "IMG", "")})
+                        : tag == "IFRAME" ? Json::array({Record(21, "IFRAME", ""), Record(22, "IFRAME", "")})
+                                          : Json::array());
+                } else if (op[0] == "connected") {
+                    Json answers = Json::array();
+                    for (const Json& id : op[1]) {
+                        answers.push_back(id != 21);
+                    }
+                    results.push_back(answers);
+                } else {
+                    results.push_back(0);
+                }
+            }
+            return Json{{"result", {{"type", "object"}, {"value", Json::array({1, results})}}}};
+        });
+        connection_ = std::make_shared<CdpConnection>(browser_.TakeProgramPipe());
+        connection_->Start({});
+        context_ = std::make_shared<PageContext>(connection_, loop_, loop_, "S1", 5, "F1");
+    }
+    void TearDown() override {
+        context_.reset();
+        connection_->Stop();
+    }
+    Json List(const char* tag) { return context_->RunOne({"items", 1, tag}); }
+    static std::vector<int> Ids(const Json& list) {
+        std::vector<int> ids;
+        for (const Json& r : list) {
+            ids.push_back(r[0].get<int>());
+        }
+        return ids;
+    }
+
+    FakeBrowser browser_;
+    posix::PollEventLoop loop_;
+    std::shared_ptr<CdpConnection> connection_;
+    std::shared_ptr<PageContext> context_;
+};
+
+TEST_F(PageContextReadAheadTest, TheDivListBringsTheOthersOnceWithTheProgramsStyleWritesCarriedIn) {
+    EXPECT_EQ(Ids(List("DIV")), std::vector<int>({10}));
+    EXPECT_EQ(context_->CallCount(), 1);
+
+    context_->Write({"setstyle", 20, "visibility", "hidden"});
+    context_->Write({"setstyle", 20, "display", "none"});
+    const Json images = List("IMG");
+    EXPECT_EQ(context_->CallCount(), 1) << "answered from the lists read ahead";
+    ASSERT_EQ(Ids(images), std::vector<int>({20, 21}));
+    EXPECT_EQ(images[0][11], "hidden") << "the program's own write is in the list";
+    EXPECT_EQ(images[1][11], "");
+
+    EXPECT_EQ(Ids(List("IMG")), std::vector<int>({20, 21}));
+    EXPECT_EQ(context_->CallCount(), 2) << "each list is answered from there once";
+}
+
+TEST_F(PageContextReadAheadTest, ReplacedMarkupDropsTheElementsThatLeftAndMarkupWithListedTagsDropsTheLists) {
+    List("DIV");
+    context_->Write({"outer", 30, "<span style=\"color:#fff\">Ad</span>"});
+    const Json frames = List("IFRAME");
+    EXPECT_EQ(Ids(frames), std::vector<int>({22})) << "21 has left the document with the replaced element";
+    EXPECT_EQ(context_->CallCount(), 2) << "one question for the lists left, carrying the write";
+    EXPECT_EQ(Ids(List("IMG")), std::vector<int>({20})) << "asked once for all of them";
+    EXPECT_EQ(context_->CallCount(), 2);
+
+    List("DIV");
+    context_->Write({"outer", 30, "<p><img src=\"x.png\"></p>"});
+    EXPECT_EQ(Ids(List("IMG")), std::vector<int>({20, 21}));
+    EXPECT_EQ(context_->CallCount(), 4)
+        << "a new image would be missing from the list read ahead: read again";
+}
+
+TEST_F(PageContextReadAheadTest, NothingIsReadAheadPastWritesAttributesOrTheLastPageChange) {
+    context_->Write({"setstyle", 4, "display", "none"});
+    List("DIV");
+    List("IMG");
+    EXPECT_EQ(context_->CallCount(), 2) << "a DIV list read with writes waiting brings no others";
+
+    List("DIV");
+    context_->Write({"setattr", 20, "src", "y.png"});
+    List("IMG");
+    EXPECT_EQ(context_->CallCount(), 4) << "an attribute written: the lists may no longer hold";
+
+    List("DIV");
+    context_->ForgetReadAhead();  // the page reported a change of its own
+    List("IMG");
+    EXPECT_EQ(context_->CallCount(), 6);
+}
+
+}  // namespace
+}  // namespace qm::cr
