@@ -790,9 +790,6 @@ void ChromiumWorld::OnReport(const std::shared_ptr<PageTarget>& target,
     } else if (kind == "doc") {
         OnNewDocument(target, contextId, report);
     } else if (kind == "count") {
-        if (program) {
-            program->ForgetReadAhead();
-        }
         if (mainDocument) {
             FireStatusChange(target);
         }

@@ -74,7 +74,8 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     Json Run(const Json& batch);
     static constexpr const char* kReadAheadTags[] = {"IMG", "IFRAME", "EMBED", "OBJECT"};
     static constexpr std::int64_t kReadAheadMaxAgeMs = 1000;
-    // The page has changed by itself (its element count): lists read ahead are no longer used.
+    // Lists read ahead are no longer used. (A change the page makes by itself needs no call of this: it
+    // sets off a new ad pass, which starts by reading the lists afresh.)
     void ForgetReadAhead() { readAhead_ = {}; }
     Json RunOne(Json op);
     // Queues one write.

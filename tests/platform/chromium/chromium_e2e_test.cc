@@ -524,7 +524,8 @@ TEST_F(ChromiumEndToEndTest, WholeAdPassReadsEachListInOneCallAndDecidesRightly)
     const int before = doc->Context()->CallCount();
     remover.RemoveAds(doc, [] { return true; });
     EXPECT_EQ(doc->Context()->CallCount() - before, 2)
-        << "the list of DIV with those of IMG, IFRAME, EMBED and OBJECT read ahead, and once the banner's link "
+        << "the list of DIV with those of IMG, IFRAME, EMBED and OBJECT read ahead, and once the banner's "
+           "link "
            "has been replaced, which of their elements are still in the page";
     // A read comes back once the page has run every write sent before it.
     doc->Context()->RunOne({"count", 1, ""});

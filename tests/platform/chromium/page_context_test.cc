@@ -211,7 +211,7 @@ TEST_F(PageContextReadAheadTest, ReplacedMarkupDropsTheElementsThatLeftAndMarkup
         << "a new image would be missing from the list read ahead: read again";
 }
 
-TEST_F(PageContextReadAheadTest, NothingIsReadAheadPastWritesAttributesOrTheLastPageChange) {
+TEST_F(PageContextReadAheadTest, NothingIsReadAheadPastWaitingWritesOrAttributesOrWhenForgotten) {
     context_->Write({"setstyle", 4, "display", "none"});
     List("DIV");
     List("IMG");
@@ -223,7 +223,7 @@ TEST_F(PageContextReadAheadTest, NothingIsReadAheadPastWritesAttributesOrTheLast
     EXPECT_EQ(context_->CallCount(), 4) << "an attribute written: the lists may no longer hold";
 
     List("DIV");
-    context_->ForgetReadAhead();  // the page reported a change of its own
+    context_->ForgetReadAhead();
     List("IMG");
     EXPECT_EQ(context_->CallCount(), 6);
 }
