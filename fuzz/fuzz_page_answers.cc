@@ -1,6 +1,7 @@
 // What a hostile page answers to the program's page library: every answer the ad removal and the input
-// test read (element lists, sizes, addresses, styles, frames, window places) comes from the input, in
-// the order the calls are made, inside a well-formed reply or as the whole reply. Reading such a page
+// test read (element lists, sizes, addresses, styles, frames, window places, which elements are still
+// in the page) comes from the input, in the order the calls are made, inside a well-formed reply (as a
+// value or as the library's JSON text) or as the whole reply. Reading such a page
 // may fail with the platform's error, and may do nothing else.
 
 #include <cstddef>
@@ -26,18 +27,23 @@ using qm::cr::Json;
 // The reply to one call, built from one piece: its first byte says where the piece goes.
 std::optional<Json> ReplyFrom(const std::string& piece) {
     const std::string text = piece.size() > 1 ? piece.substr(1) : std::string();
+    // The protocol's texts are UTF-8: a text the page gives is made of the input's ASCII.
+    std::string ascii = text;
+    for (char& c : ascii) {
+        c = static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    }
     Json answer = Json::parse(text, nullptr, false);
     if (answer.is_discarded()) {
-        // A text that is no JSON is answered as a string (the protocol's texts are UTF-8).
-        std::string ascii = text;
-        for (char& c : ascii) {
-            c = static_cast<unsigned char>(c) < 0x80 ? c : '?';
-        }
-        answer = ascii;
+        answer = ascii;  // a text that is no JSON is answered as a string
     }
-    switch (piece.empty() ? 0 : static_cast<unsigned char>(piece[0]) % 5) {
+    switch (piece.empty() ? 0 : static_cast<unsigned char>(piece[0]) % 7) {
         case 0:  // the answer of the one operation, in a proper reply
             return Json{{"result", {{"type", "object"}, {"value", Json::array({1, Json::array({answer})})}}}};
+        case 5:  // the same, as the text the library answers with
+            return Json{
+                {"result", {{"type", "string"}, {"value", Json::array({1, Json::array({answer})}).dump()}}}};
+        case 6:  // the library's text, whatever it holds
+            return Json{{"result", {{"type", "string"}, {"value", ascii}}}};
         case 1:  // the whole value the library gave
             return Json{{"result", {{"type", "object"}, {"value", answer}}}};
         case 2:  // the whole remote object
