@@ -105,14 +105,6 @@ TEST_F(PageContextTest, WritesOfADocumentThatHasGoneAreDropped) {
     EXPECT_TRUE(Evaluations().empty());
 }
 
-}  // namespace
-}  // namespace qm::cr
-
-namespace qm::cr {
-namespace {
-
-using testing::FakeBrowser;
-
 // A list record as the page library gives it: number, tag, parent, size, ... inline position and
 // visibility.
 Json Record(int id, const char* tag, const char* visibility) {
@@ -122,9 +114,10 @@ Json Record(int id, const char* tag, const char* visibility) {
 
 // Lists read ahead: the page stand-in answers every operation of a batch: the lists of a small page, and
 // which elements are still in it (all but 21).
-class PageContextReadAheadTest : public ::testing::Test {
+class PageContextReadAheadTest : public PageContextTest {
   protected:
     void SetUp() override {
+        PageContextTest::SetUp();
         browser_.SetResponder([](const Json& m) -> std::optional<Json> {
             if (m.value("method", std::string()) != "Runtime.evaluate" ||
                 !m["params"].value("returnByValue", false)) {
@@ -156,13 +149,6 @@ class PageContextReadAheadTest : public ::testing::Test {
             }
             return Json{{"result", {{"type", "object"}, {"value", Json::array({1, results})}}}};
         });
-        connection_ = std::make_shared<CdpConnection>(browser_.TakeProgramPipe());
-        connection_->Start({});
-        context_ = std::make_shared<PageContext>(connection_, loop_, loop_, "S1", 5, "F1");
-    }
-    void TearDown() override {
-        context_.reset();
-        connection_->Stop();
     }
     Json List(const char* tag) { return context_->RunOne({"items", 1, tag}); }
     static std::vector<int> Ids(const Json& list) {
@@ -172,11 +158,6 @@ class PageContextReadAheadTest : public ::testing::Test {
         }
         return ids;
     }
-
-    FakeBrowser browser_;
-    posix::PollEventLoop loop_;
-    std::shared_ptr<CdpConnection> connection_;
-    std::shared_ptr<PageContext> context_;
 };
 
 TEST_F(PageContextReadAheadTest, TheDivListBringsTheOthersOnceWithTheProgramsStyleWritesCarriedIn) {
