@@ -28,10 +28,10 @@ void ChromiumCollection::Load() {
         items.reserve(records.size());
         const bool batched = context_->GetBatching() == PageContext::Batching::Batched;
         for (const Json& r : records) {
-            if (!r.is_array() || r.size() < 14) {
+            if (!r.is_array() || r.size() < record::kFields) {
                 continue;
             }
-            auto element = context_->ElementFor(IntFrom(r[0]));
+            auto element = context_->ElementFor(IntFrom(r[record::kId]));
             if (!element) {
                 continue;
             }
@@ -41,34 +41,39 @@ void ChromiumCollection::Load() {
                 continue;
             }
             ElementSnapshot s;
-            s.tag = TextFrom(r[1]);
-            s.parentId = IntFrom(r[2]);
-            s.parentTag = TextFrom(r[3]);
-            s.width = VariantFromJson(r[5]);
-            s.height = VariantFromJson(r[6]);
-            s.src = VariantFromJson(r[7]);
-            s.href = VariantFromJson(r[8]);
-            if (r[9].is_string()) {
-                s.innerText = r[9].get<std::string>();
+            s.tag = TextFrom(r[record::kTag]);
+            s.parentId = IntFrom(r[record::kParentId]);
+            s.parentTag = TextFrom(r[record::kParentTag]);
+            if (!r[record::kWidth].is_boolean() && !r[record::kHeight].is_boolean()) {
+                s.width = VariantFromJson(r[record::kWidth]);
+                s.height = VariantFromJson(r[record::kHeight]);
             }
-            s.position = TextFrom(r[10]);
-            s.visibility = TextFrom(r[11]);
-            if (r[12].is_array()) {
+            s.src = VariantFromJson(r[record::kSrc]);
+            s.href = VariantFromJson(r[record::kHref]);
+            if (r[record::kText].is_string()) {
+                s.innerText = r[record::kText].get<std::string>();
+            }
+            s.position = TextFrom(r[record::kPosition]);
+            s.visibility = TextFrom(r[record::kVisibility]);
+            if (r[record::kImages].is_array()) {
                 s.images.emplace();
-                for (const Json& id : r[12]) {
+                for (const Json& id : r[record::kImages]) {
                     if (IntFrom(id) > 0) {
                         s.images->push_back(IntFrom(id));
                     }
                 }
             }
-            if (r[13].is_array() && r[13].size() == 2 && r[13][1].is_number_integer()) {
-                s.frame.emplace(IntFrom(r[13][0]), IntFrom(r[13][1]));
+            const Json& frame = r[record::kFrame];
+            if (frame.is_array() && frame.size() == 2 && frame[1].is_number_integer()) {
+                s.frame.emplace(IntFrom(frame[0]), IntFrom(frame[1]));
             }
             if (s.parentId > 0) {
                 // The parent's href is what the program reads of a link around an image.
                 if (const auto parent = context_->ElementFor(s.parentId)) {
                     parent->SetKnownTag(s.parentTag);
-                    parent->SetKnownHref(VariantFromJson(r[4]));
+                    if (s.parentTag == "A") {
+                        parent->SetKnownHref(VariantFromJson(r[record::kParentHref]));
+                    }
                 }
             }
             element->SetSnapshot(std::move(s));

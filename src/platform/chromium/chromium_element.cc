@@ -111,16 +111,16 @@ std::string ChromiumElement::ComponentFromPoint(std::int32_t x, std::int32_t y) 
 }
 
 Variant ChromiumElement::Width() {
-    if (snapshot_) {
-        return snapshot_->width;
+    if (snapshot_ && snapshot_->width) {
+        return *snapshot_->width;
     }
     const Json answer = context_->RunOne({"dims", id_});
     return answer.is_array() && answer.size() == 2 ? VariantFromJson(answer[0]) : Variant();
 }
 
 Variant ChromiumElement::Height() {
-    if (snapshot_) {
-        return snapshot_->height;
+    if (snapshot_ && snapshot_->height) {
+        return *snapshot_->height;
     }
     const Json answer = context_->RunOne({"dims", id_});
     return answer.is_array() && answer.size() == 2 ? VariantFromJson(answer[1]) : Variant();

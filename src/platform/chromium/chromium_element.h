@@ -22,8 +22,9 @@ struct ElementSnapshot {
     std::string tag;
     int parentId = 0;
     std::string parentTag;
-    Variant width;
-    Variant height;
+    // Not read for an image outside a link (the page answers a size with a layout check of its own).
+    std::optional<Variant> width;
+    std::optional<Variant> height;
     Variant src;
     Variant href;
     // Read only for a layer positioned absolutely.

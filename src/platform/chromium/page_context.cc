@@ -152,11 +152,6 @@ std::optional<std::pair<int, std::string>> ListRead(const Json& batch) {
     return std::make_pair(batch[0][1].get<int>(), batch[0][2].get<std::string>());
 }
 
-// Where a list record keeps an element's number, its inline position and its inline visibility.
-constexpr std::size_t kRecordId = 0;
-constexpr std::size_t kRecordPosition = 10;
-constexpr std::size_t kRecordVisibility = 11;
-
 }  // namespace
 
 Json PageContext::Run(const Json& batch) {
@@ -198,7 +193,12 @@ std::optional<Json> PageContext::TakeReadAhead(const Json& batch) {
     if (entry == readAhead_.lists.end()) {
         return std::nullopt;
     }
-    Json list = std::move(entry->second);
+    Json list = Json::array();
+    for (Json& r : entry->second) {
+        if (!r.is_null()) {
+            list.push_back(std::move(r));
+        }
+    }
     readAhead_.lists.erase(entry);
     return list;
 }
@@ -221,11 +221,28 @@ void PageContext::KeepReadAhead(const Json& sent, Json& answer) {
 
 void PageContext::IndexReadAhead() {
     readAhead_.recordsOf.clear();
+    readAhead_.insideLink.clear();
     for (const auto& [key, list] : readAhead_.lists) {
         for (std::size_t r = 0; r < list.size(); ++r) {
-            if (list[r].is_array() && list[r].size() > kRecordVisibility) {
-                readAhead_.recordsOf[IntFrom(list[r][kRecordId])].emplace_back(key, r);
+            const Json& fields = list[r];
+            if (!fields.is_array() || fields.size() < record::kFields) {
+                continue;
             }
+            readAhead_.recordsOf[IntFrom(fields[record::kId])].emplace_back(key, r);
+            if (fields[record::kLinks].is_array()) {
+                for (const Json& link : fields[record::kLinks]) {
+                    readAhead_.insideLink[IntFrom(link)].emplace_back(key, r);
+                }
+            }
+        }
+    }
+}
+
+void PageContext::DropRecords(const std::vector<ReadAhead::Place>& places) {
+    for (const auto& [key, index] : places) {
+        const auto list = readAhead_.lists.find(key);
+        if (list != readAhead_.lists.end() && index < list->second.size()) {
+            list->second[index] = nullptr;
         }
     }
 }
@@ -233,8 +250,8 @@ void PageContext::IndexReadAhead() {
 void PageContext::PruneReadAhead() {
     Json ids = Json::array();
     for (const auto& [key, list] : readAhead_.lists) {
-        for (const Json& record : list) {
-            ids.push_back(record.is_array() && !record.empty() ? record[kRecordId] : Json(0));
+        for (const Json& fields : list) {
+            ids.push_back(fields.is_array() && !fields.empty() ? fields[record::kId] : Json(0));
         }
     }
     const Json connected = RunNow(Json::array({Json::array({"connected", std::move(ids)})}));
@@ -247,9 +264,9 @@ void PageContext::PruneReadAhead() {
     std::size_t at = 0;
     for (auto& [key, list] : readAhead_.lists) {
         Json kept = Json::array();
-        for (Json& record : list) {
+        for (Json& fields : list) {
             if (at < answers.size() && answers[at].is_boolean() && answers[at].get<bool>()) {
-                kept.push_back(std::move(record));
+                kept.push_back(std::move(fields));
             }
             ++at;
         }
@@ -272,7 +289,18 @@ void PageContext::NoteWrite(const Json& op) {
                 return;
             }
         }
-        readAhead_.replaced = true;
+        // A link takes out what its records say lies inside it; of anything else the page is asked.
+        const int replaced = IntFrom(op[1]);
+        const auto inside = readAhead_.insideLink.find(replaced);
+        if (inside == readAhead_.insideLink.end()) {
+            readAhead_.replaced = true;
+            return;
+        }
+        DropRecords(inside->second);
+        const auto own = readAhead_.recordsOf.find(replaced);
+        if (own != readAhead_.recordsOf.end()) {
+            DropRecords(own->second);
+        }
         return;
     }
     if (op.size() != 4 || op[0] != "setstyle") {
@@ -280,8 +308,8 @@ void PageContext::NoteWrite(const Json& op) {
         return;
     }
     const std::string property = TextFrom(op[2]);
-    const std::size_t field = property == StyleName(StyleProperty::Visibility) ? kRecordVisibility
-                              : property == StyleName(StyleProperty::Position) ? kRecordPosition
+    const std::size_t field = property == StyleName(StyleProperty::Visibility) ? record::kVisibility
+                              : property == StyleName(StyleProperty::Position) ? record::kPosition
                                                                                : 0;
     const auto records = readAhead_.recordsOf.find(IntFrom(op[1]));
     if (field == 0 || records == readAhead_.recordsOf.end()) {
@@ -289,7 +317,7 @@ void PageContext::NoteWrite(const Json& op) {
     }
     for (const auto& [key, index] : records->second) {
         const auto list = readAhead_.lists.find(key);
-        if (list != readAhead_.lists.end()) {
+        if (list != readAhead_.lists.end() && list->second[index].is_array()) {
             list->second[index][field] = op[3];
         }
     }

@@ -18,6 +18,26 @@ namespace qm::cr {
 
 class ChromiumDocument;
 class ChromiumElement;
+
+// Where a record of a list read ("items") keeps what it tells of an element. A size not read is false.
+namespace record {
+constexpr std::size_t kId = 0;
+constexpr std::size_t kTag = 1;
+constexpr std::size_t kParentId = 2;
+constexpr std::size_t kParentTag = 3;
+constexpr std::size_t kParentHref = 4;  // null unless the parent is a link
+constexpr std::size_t kWidth = 5;
+constexpr std::size_t kHeight = 6;
+constexpr std::size_t kSrc = 7;
+constexpr std::size_t kHref = 8;
+constexpr std::size_t kText = 9;  // null: not read
+constexpr std::size_t kPosition = 10;
+constexpr std::size_t kVisibility = 11;
+constexpr std::size_t kImages = 12;  // null: not read
+constexpr std::size_t kFrame = 13;   // [window, document], inline frames only
+constexpr std::size_t kLinks = 14;   // the links the element lies inside, nearest first
+constexpr std::size_t kFields = 15;
+}  // namespace record
 class ChromiumStyleSheet;
 class ChromiumWindow;
 
@@ -68,9 +88,11 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     // them is answered from there, once, as long as it is younger than kReadAheadMaxAgeMs and the program
     // has written nothing since that could change what the list tells: its own writes of an element's
     // inline visibility or position are carried into the lists read ahead; markup that replaces an
-    // element (without bringing elements of those tags) makes the next list served drop the elements
-    // that have left the document, asked in one call that carries the writes; any other write
-    // (attributes, timers, markup with such elements) drops the lists.
+    // element (without bringing elements of those tags) takes the elements that lie inside it out of the
+    // lists: at once for a link, as every record names the links around its element, else by asking the
+    // page which elements are still in the document, in one call that carries the writes, before the
+    // next list is served; any other write (attributes, timers, markup with such elements) drops the
+    // lists.
     Json Run(const Json& batch);
     static constexpr const char* kReadAheadTags[] = {"IMG", "IFRAME", "EMBED", "OBJECT"};
     static constexpr std::int64_t kReadAheadMaxAgeMs = 1000;
@@ -88,8 +110,12 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     int WriteBatchCount() const { return writeBatches_; }
 
     static constexpr int kWriteQuietMs = 2;
-    static constexpr std::int64_t kWriteMaxWaitMs = 40;
-    static constexpr std::size_t kWriteBatchMax = 5000;
+    // Every batch of writes makes the page draw itself again, which on a big page keeps it from answering
+    // for a tenth of a second or more: a pass's writes go out together at its end, or at this interval
+    // while a long pass goes on.
+    static constexpr std::int64_t kWriteMaxWaitMs = 250;
+    // A batch this long takes the page some 20 ms to run.
+    static constexpr std::size_t kWriteBatchMax = 20000;
 
     // How lists are read and writes sent. Batched is the program's way; PerElement answers every read of
     // an element with a call of its own and sends the writes at the end of each event, as a page model
@@ -129,11 +155,14 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     void SetPageWorldContextId(int id) { pageWorldContextId_ = id; }
 
   private:
-    // Lists read ahead, by scope and tag, and where each element's records stand in them.
+    // Lists read ahead, by scope and tag, where each element's records stand in them and which records
+    // lie inside each link. A record taken out is null until its list is served.
     struct ReadAhead {
+        using Place = std::pair<std::pair<int, std::string>, std::size_t>;
         std::int64_t readAtMs = 0;
         std::map<std::pair<int, std::string>, Json> lists;
-        std::map<int, std::vector<std::pair<std::pair<int, std::string>, std::size_t>>> recordsOf;
+        std::map<int, std::vector<Place>> recordsOf;
+        std::map<int, std::vector<Place>> insideLink;
         // Markup has replaced elements since: some listed elements may have left the document.
         bool replaced = false;
     };
@@ -146,6 +175,8 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     void PruneReadAhead();
     // Finds again where each element's records stand in the lists read ahead.
     void IndexReadAhead();
+    // Takes the records of `places` out of the lists read ahead.
+    void DropRecords(const std::vector<ReadAhead::Place>& places);
     // Carries the write `op` into the lists read ahead, or drops them.
     void NoteWrite(const Json& op);
     Json Evaluate(const std::string& expression, bool byValue);

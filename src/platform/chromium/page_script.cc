@@ -55,16 +55,24 @@ state.setUp = () => {
     if (!w) return [0, 0];
     try { return [idOf(w), idOf(w.document)]; } catch (err) { return [idOf(w), -1]; }
   };
-  // What the program reads of every element of a list, in one go. The text (which costs the page a
-  // layout) only of a layer positioned absolutely, and the images inside only of one without text: the
-  // only layers whose text and images the program looks at.
+  // What the program reads of every element of a list, in one go. Sizes cost the page a layout check
+  // each, so an image's are read only inside a link (false: not read), the only images whose size the
+  // program looks at; the text (which costs a layout) only of a layer positioned absolutely, and the
+  // images inside only of one without text: the only layers whose text and images the program looks at.
+  // Each record also names the links the element lies inside, nearest first: markup that replaces one
+  // of them takes exactly those elements out of the document.
   const record = (e) => {
     const t = tagOf(e);
     const p = e.parentElement;
-    const position = styleOf(e, 'position');
-    const r = [idOf(e), t, idOf(p), tagOf(p), p ? attrOf(p, 'href') : null,
-               dim(e, 'width'), dim(e, 'height'), attrOf(e, 'src'), attrOf(e, 'href'),
-               null, position, styleOf(e, 'visibility'), null, null];
+    const pt = tagOf(p);
+    const sized = t !== 'IMG' || pt === 'A';
+    const styled = e.hasAttribute('style');
+    const position = styled ? styleOf(e, 'position') : '';
+    const links = [];
+    for (let a = p && p.closest('a'); a; a = a.parentElement && a.parentElement.closest('a')) links.push(idOf(a));
+    const r = [idOf(e), t, idOf(p), pt, pt === 'A' ? attrOf(p, 'href') : null,
+               sized ? dim(e, 'width') : false, sized ? dim(e, 'height') : false, attrOf(e, 'src'), attrOf(e, 'href'),
+               null, position, styled ? styleOf(e, 'visibility') : '', null, null, links];
     if (t === 'DIV' && /^absolute$/i.test(position)) {
       r[9] = textOf(e);
       if (r[9] === '' || r[9] === ' ') r[12] = Array.from(e.getElementsByTagName('IMG'), idOf);

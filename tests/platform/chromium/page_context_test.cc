@@ -106,14 +106,14 @@ TEST_F(PageContextTest, WritesOfADocumentThatHasGoneAreDropped) {
 }
 
 // A list record as the page library gives it: number, tag, parent, size, ... inline position and
-// visibility.
-Json Record(int id, const char* tag, const char* visibility) {
-    return Json::array(
-        {id, tag, 3, "BODY", nullptr, 10, 10, nullptr, nullptr, nullptr, "", visibility, nullptr, nullptr});
+// visibility, ... the links around the element.
+Json Record(int id, const char* tag, const char* visibility, Json links = Json::array()) {
+    return Json::array({id, tag, 3, "BODY", nullptr, 10, 10, nullptr, nullptr, nullptr, "", visibility,
+                        nullptr, nullptr, std::move(links)});
 }
 
-// Lists read ahead: the page stand-in answers every operation of a batch: the lists of a small page, and
-// which elements are still in it (all but 21).
+// Lists read ahead: the page stand-in answers every operation of a batch: the lists of a small page (21
+// lies inside link 40, which lies inside link 41), and which elements are still in it (all but 21).
 class PageContextReadAheadTest : public PageContextTest {
   protected:
     void SetUp() override {
@@ -133,10 +133,11 @@ class PageContextReadAheadTest : public PageContextTest {
                 if (op[0] == "items") {
                     const std::string tag = op[2];
                     results.push_back(
-                        tag == "DIV"      ? Json::array({Record(10, "DIV", "")})
-                        : tag == "IMG"    ? Json::array({Record(20, "IMG", ""), Record(21, "IMG", "")})
-                        : tag == "IFRAME" ? Json::array({Record(21, "IFRAME", ""), Record(22, "IFRAME", "")})
-                                          : Json::array());
+                        tag == "DIV"   ? Json::array({Record(10, "DIV", "")})
+                        : tag == "IMG" ? Json::array({Record(20, "IMG", ""), Record(21, "IMG", "", {40, 41})})
+                        : tag == "IFRAME"
+                            ? Json::array({Record(21, "IFRAME", "", {40, 41}), Record(22, "IFRAME", "")})
+                            : Json::array());
                 } else if (op[0] == "connected") {
                     Json answers = Json::array();
                     for (const Json& id : op[1]) {
@@ -190,6 +191,18 @@ TEST_F(PageContextReadAheadTest, ReplacedMarkupDropsTheElementsThatLeftAndMarkup
     EXPECT_EQ(Ids(List("IMG")), std::vector<int>({20, 21}));
     EXPECT_EQ(context_->CallCount(), 4)
         << "a new image would be missing from the list read ahead: read again";
+}
+
+TEST_F(PageContextReadAheadTest, AReplacedLinkTakesWhatLiesInsideItOutOfTheListsWithoutAQuestion) {
+    for (const int link : {40, 41}) {
+        List("DIV");
+        const int calls = context_->CallCount();
+        context_->Write({"outer", link, "<span style=\"color:#fff\">Ad</span>"});
+        EXPECT_EQ(Ids(List("IFRAME")), std::vector<int>({22})) << "link " << link;
+        EXPECT_EQ(Ids(List("IMG")), std::vector<int>({20})) << "link " << link;
+        EXPECT_EQ(context_->CallCount(), calls) << "the records tell what lay inside link " << link;
+        context_->Flush();
+    }
 }
 
 TEST_F(PageContextReadAheadTest, NothingIsReadAheadPastWaitingWritesOrAttributesOrWhenForgotten) {
