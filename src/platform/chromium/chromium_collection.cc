@@ -48,7 +48,9 @@ void ChromiumCollection::Load() {
                 s.width = VariantFromJson(r[record::kWidth]);
                 s.height = VariantFromJson(r[record::kHeight]);
             }
-            s.src = VariantFromJson(r[record::kSrc]);
+            if (!r[record::kSrc].is_boolean()) {
+                s.src = VariantFromJson(r[record::kSrc]);
+            }
             s.href = VariantFromJson(r[record::kHref]);
             if (r[record::kText].is_string()) {
                 s.innerText = r[record::kText].get<std::string>();

@@ -16,8 +16,8 @@ void ChromiumElement::SetSnapshot(ElementSnapshot snapshot) {
 
 Variant ChromiumElement::GetAttribute(const std::string& name) {
     const std::string lower = ToLowerAscii(name);
-    if (snapshot_ && lower == "src") {
-        return snapshot_->src;
+    if (snapshot_ && lower == "src" && snapshot_->src) {
+        return *snapshot_->src;
     }
     if (snapshot_ && lower == "href") {
         return snapshot_->href;

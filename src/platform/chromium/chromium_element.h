@@ -25,7 +25,7 @@ struct ElementSnapshot {
     // Not read for an image outside a link (the page answers a size with a layout check of its own).
     std::optional<Variant> width;
     std::optional<Variant> height;
-    Variant src;
+    std::optional<Variant> src;
     Variant href;
     // Read only for a layer positioned absolutely.
     std::optional<std::string> innerText;

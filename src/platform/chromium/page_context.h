@@ -18,8 +18,11 @@ namespace qm::cr {
 
 class ChromiumDocument;
 class ChromiumElement;
+class ChromiumStyleSheet;
+class ChromiumWindow;
 
-// Where a record of a list read ("items") keeps what it tells of an element. A size not read is false.
+// Where a record of a list read ("items") keeps what it tells of an element. A size or an address not
+// read is false.
 namespace record {
 constexpr std::size_t kId = 0;
 constexpr std::size_t kTag = 1;
@@ -38,14 +41,12 @@ constexpr std::size_t kFrame = 13;   // [window, document], inline frames only
 constexpr std::size_t kLinks = 14;   // the links the element lies inside, nearest first
 constexpr std::size_t kFields = 15;
 }  // namespace record
-class ChromiumStyleSheet;
-class ChromiumWindow;
 
 // One document of a page, as the program's script world in it sees it: the door through which every
 // page object of that document (and of the same-site frames inside it) is read and written. Reads are
 // one protocol call each, which makes the writes still queued first; writes are queued and sent
-// together, in order, without waiting: with the next read, once a few milliseconds pass without a new
-// one, or once they have waited kWriteMaxWaitMs or number kWriteBatchMax, whichever comes first. (An
+// together, in order, without waiting: with the next read, once kWriteQuietMs pass without a new one,
+// or once they have waited kWriteMaxWaitMs or number kWriteBatchMax, whichever comes first. (An
 // ad pass writes element by element and yields between them: its writes go out in a few calls, not one
 // per element.) A write that fails inside the page is dropped there. Once the document has gone (a new
 // page, the browser closed) every read throws PlatformError.
@@ -109,7 +110,9 @@ class PageContext : public std::enable_shared_from_this<PageContext> {
     int CallCount() const { return calls_; }
     int WriteBatchCount() const { return writeBatches_; }
 
-    static constexpr int kWriteQuietMs = 2;
+    // The page draws itself at most once a frame: writes that come within a frame of each other go out
+    // together (a pass that is held up for a moment does not send its writes in pieces).
+    static constexpr int kWriteQuietMs = 16;
     // Every batch of writes makes the page draw itself again, which on a big page keeps it from answering
     // for a tenth of a second or more: a pass's writes go out together at its end, or at this interval
     // while a long pass goes on.

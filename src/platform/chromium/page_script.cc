@@ -55,23 +55,24 @@ state.setUp = () => {
     if (!w) return [0, 0];
     try { return [idOf(w), idOf(w.document)]; } catch (err) { return [idOf(w), -1]; }
   };
-  // What the program reads of every element of a list, in one go. Sizes cost the page a layout check
-  // each, so an image's are read only inside a link (false: not read), the only images whose size the
-  // program looks at; the text (which costs a layout) only of a layer positioned absolutely, and the
-  // images inside only of one without text: the only layers whose text and images the program looks at.
-  // Each record also names the links the element lies inside, nearest first: markup that replaces one
-  // of them takes exactly those elements out of the document.
+  // What the program reads of every element of a list, in one go. An image's size costs the page a
+  // layout check, and its address may be long: both are read only inside a link (false: not read), the
+  // only images the program looks at. The text (which costs a layout) is read only of a layer positioned
+  // absolutely, and the images inside only of one without text: the only layers whose text and images
+  // the program looks at. Each record also names the links the element lies inside, nearest first:
+  // markup that replaces one of them takes exactly those elements out of the document.
   const record = (e) => {
     const t = tagOf(e);
     const p = e.parentElement;
     const pt = tagOf(p);
-    const sized = t !== 'IMG' || pt === 'A';
+    const looked = t !== 'IMG' || pt === 'A';
     const styled = e.hasAttribute('style');
     const position = styled ? styleOf(e, 'position') : '';
     const links = [];
     for (let a = p && p.closest('a'); a; a = a.parentElement && a.parentElement.closest('a')) links.push(idOf(a));
     const r = [idOf(e), t, idOf(p), pt, pt === 'A' ? attrOf(p, 'href') : null,
-               sized ? dim(e, 'width') : false, sized ? dim(e, 'height') : false, attrOf(e, 'src'), attrOf(e, 'href'),
+               looked ? dim(e, 'width') : false, looked ? dim(e, 'height') : false, looked ? attrOf(e, 'src') : false,
+               attrOf(e, 'href'),
                null, position, styled ? styleOf(e, 'visibility') : '', null, null, links];
     if (t === 'DIV' && /^absolute$/i.test(position)) {
       r[9] = textOf(e);

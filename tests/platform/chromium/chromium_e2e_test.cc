@@ -464,10 +464,11 @@ TEST_F(ChromiumEndToEndTest, CollectionIsReadInOneCallAndWritesGoOutWithoutWaiti
     EXPECT_EQ(divs->Item(0)->InnerText(), " ");
     EXPECT_EQ(ads, 50);
     EXPECT_EQ(context->CallCount() - before, 2) << "one call for each list, whatever its length";
-    // An image outside a link comes without its size (which costs the page a layout check for each):
-    // asked for, it is read then.
+    // An image outside a link comes without its size (which costs the page a layout check for each) and
+    // its address: asked for, they are read then.
     EXPECT_EQ(VariantToInt32(images->Item(50)->Width()), 10);
     EXPECT_EQ(VariantToInt32(images->Item(50)->Height()), 10);
+    EXPECT_EQ(VariantToText(images->Item(50)->GetAttribute("src")), "/alone.png");
 
     // The writes went out together and are in the page before the next read is answered.
     EXPECT_EQ(doc->All()->Tags("IMG")->Item(0)->GetStyle(StyleProperty::Visibility), "visible");
