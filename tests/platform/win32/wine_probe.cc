@@ -129,16 +129,21 @@ void PrintRect(const char* what, HWND window) {
     std::printf("%s %ld %ld %ld %ld\n", what, r.left, r.top, r.right, r.bottom);
 }
 
-int PrintTexts(const std::wstring& cls, const std::wstring& title, int seconds) {
-    if (!WaitForWindow(cls, title, seconds)) {
-        return 3;
-    }
+// Where each shown window `title` of class `cls` stands, and what its children say.
+void PrintWindows(const std::wstring& cls, const std::wstring& title) {
     for (const HWND found : TopLevel(cls, title)) {
         PrintRect("window", found);
         for (const HWND child : Children(found)) {
             std::printf("child %s \"%s\"\n", Narrow(ClassOf(child)).c_str(), Narrow(TextOf(child)).c_str());
         }
     }
+}
+
+int PrintTexts(const std::wstring& cls, const std::wstring& title, int seconds) {
+    if (!WaitForWindow(cls, title, seconds)) {
+        return 3;
+    }
+    PrintWindows(cls, title);
     return 0;
 }
 
@@ -260,16 +265,28 @@ POINT ToolCentre(const RemoteTool& tool) {
 }
 
 void ClickScreenAt(POINT p) {
+    // Each event carries the place itself: a press sent while the pointer is still on its way (Wine
+    // moves it through the X server) would land where the pointer was, on whatever lies there.
+    const int width = std::max(2, ::GetSystemMetrics(SM_CXSCREEN));
+    const int height = std::max(2, ::GetSystemMetrics(SM_CYSCREEN));
+    const auto at = [&](DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = static_cast<LONG>(p.x * 65535 / (width - 1));
+        input.mi.dy = static_cast<LONG>(p.y * 65535 / (height - 1));
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+        ::SendInput(1, &input, sizeof(INPUT));
+    };
     ::SetCursorPos(p.x, p.y);
+    at(0);
+    POINT now{};
+    for (int i = 0; i < 20 && !(::GetCursorPos(&now) && now.x == p.x && now.y == p.y); ++i) {
+        ::Sleep(50);
+    }
     ::Sleep(100);
-    INPUT inputs[2]{};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(1, &inputs[0], sizeof(INPUT));
+    at(MOUSEEVENTF_LEFTDOWN);
     ::Sleep(50);
-    ::SendInput(1, &inputs[1], sizeof(INPUT));
+    at(MOUSEEVENTF_LEFTUP);
 }
 
 int TrayTip(const std::wstring& title, bool click) {
@@ -307,35 +324,40 @@ int TrayPost() {
 // --- the program's windows ------------------------------------------------------------------------
 
 int ClickButton(const std::wstring& title, const std::wstring& caption) {
-    const HWND form = FindProgramWindow(title);
-    if (!form) {
+    if (!FindProgramWindow(title)) {
         return 3;
     }
-    for (const HWND child : Children(form)) {
-        if (ClassOf(child) == L"Button" && TextOf(child) == caption) {
-            if (!::IsWindowEnabled(child)) {
-                std::printf("button \"%s\" is disabled\n", Narrow(caption).c_str());
-                return 4;
+    // Without a title any of the program's windows may be the one: each that is shown is looked through.
+    for (const HWND form : TopLevel(kFormClass, title)) {
+        for (const HWND child : Children(form)) {
+            if (ClassOf(child) == L"Button" && TextOf(child) == caption) {
+                if (!::IsWindowEnabled(child)) {
+                    std::printf("button \"%s\" is disabled\n", Narrow(caption).c_str());
+                    return 4;
+                }
+                // Posted: the click may open a modal window, which must not hold this program up.
+                ::PostMessageW(child, BM_CLICK, 0, 0);
+                std::printf("pressed \"%s\"\n", Narrow(caption).c_str());
+                return 0;
             }
-            // Posted: the click may open a modal window, which must not hold this program up.
-            ::PostMessageW(child, BM_CLICK, 0, 0);
-            std::printf("pressed \"%s\"\n", Narrow(caption).c_str());
-            return 0;
-        }
-        if (ClassOf(child) == L"QuillmereImageButton" && TextOf(child) == caption) {
-            // The program's picture buttons answer the mouse only: a real click at the button's middle.
-            RECT r{};
-            ::GetWindowRect(child, &r);
-            const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-            const HWND under = ::WindowFromPoint(middle);
-            ClickScreenAt(middle);
-            std::printf("clicked \"%s\" at %ld,%ld (the window there: %s \"%s\")\n", Narrow(caption).c_str(),
-                        middle.x, middle.y, under ? Narrow(ClassOf(under)).c_str() : "none",
-                        under ? Narrow(TextOf(under)).c_str() : "");
-            return 0;
+            if (ClassOf(child) == L"QuillmereImageButton" && TextOf(child) == caption) {
+                // The program's picture buttons answer the mouse only: a real click at the button's middle.
+                RECT r{};
+                ::GetWindowRect(child, &r);
+                const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+                const HWND under = ::WindowFromPoint(middle);
+                ClickScreenAt(middle);
+                std::printf("clicked \"%s\" at %ld,%ld (the window there: %s \"%s\")\n",
+                            Narrow(caption).c_str(), middle.x, middle.y,
+                            under ? Narrow(ClassOf(under)).c_str() : "none",
+                            under ? Narrow(TextOf(under)).c_str() : "");
+                return 0;
+            }
         }
     }
-    std::printf("no button \"%s\" in \"%s\"\n", Narrow(caption).c_str(), Narrow(title).c_str());
+    std::printf("no button \"%s\" in \"%s\"; the windows shown:\n", Narrow(caption).c_str(),
+                Narrow(title).c_str());
+    PrintWindows(kFormClass, title);
     return 3;
 }
 

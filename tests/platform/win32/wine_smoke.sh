@@ -308,7 +308,8 @@ if [ "$closed" -gt 0 ]; then
     [ "$closed" -gt 1 ] && note "Wine lost $((closed - 1)) click(s) on the countdown's Close before one arrived"
     pass "Chromium: a click on the countdown's Close closed it"
 else
-    fail "Chromium: the countdown window stayed after three clicks on Close"; cat "$logs/chromium-countdown-close.log"
+    fail "Chromium: the countdown window stayed after three clicks on Close"
+    cat "$logs/chromium-countdown-close.log" "$logs/chromium-after-close.log"; tail -n 20 "$logs/chromium-program.log"
 fi
 probe chromium-tray-click tray-click "$title" || true
 if probe chromium-settings window QuillmereForm "$title" 10 && probe chromium-killed list "$title" &&
